@@ -1,0 +1,105 @@
+// The one place that knows which compiler builds us. Everything else is
+// plain ISO C++ (plus Win32 in the Windows-only files).
+#pragma once
+
+#include <cstdint>
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#  define PIX_MSVC 1
+#  include <float.h>
+#  include <intrin.h>
+#  define PIX_NOINLINE __declspec(noinline)
+#else
+#  define PIX_GNU 1
+#  define PIX_NOINLINE __attribute__((noinline))
+#endif
+
+#if defined(_M_IX86) || defined(__i386__)
+#  define PIX_X86_32 1
+#endif
+#if defined(_M_X64) || defined(__x86_64__)
+#  define PIX_X86_64 1
+#endif
+
+// The calling convention of the vendor library's exports. On x86_64 there is
+// only one convention, and the keyword is accepted and ignored.
+#if defined(_WIN32)
+#  define PIX_STDCALL __stdcall
+#else
+#  define PIX_STDCALL
+#endif
+
+namespace pix::cpu {
+
+// x87 control word, as the processor holds it. Bit 6 is reserved and reads
+// back as 1, so compare values with that bit masked.
+inline constexpr std::uint16_t kX87Reserved = 0x0040;
+
+#if PIX_MSVC && PIX_X86_32
+// The MSVC runtime speaks of the control word in an abstract form of its own;
+// these two translate between it and the processor's bits.
+inline unsigned int X87ToMsvc(std::uint16_t cw) noexcept {
+    static const unsigned int masks[6] = {_EM_INVALID, _EM_DENORMAL, _EM_ZERODIVIDE,
+                                          _EM_OVERFLOW, _EM_UNDERFLOW, _EM_INEXACT};
+    static const unsigned int precision[4] = {_PC_24, _PC_24, _PC_53, _PC_64};
+    static const unsigned int rounding[4] = {_RC_NEAR, _RC_DOWN, _RC_UP, _RC_CHOP};
+    unsigned int abstract = precision[(cw >> 8) & 3] | rounding[(cw >> 10) & 3];
+    for (int bit = 0; bit < 6; ++bit)
+        if (cw & (1u << bit)) abstract |= masks[bit];
+    return abstract;
+}
+#endif
+
+inline std::uint16_t X87ControlWord() noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+    std::uint16_t cw = 0;
+    __asm__ __volatile__("fnstcw %0" : "=m"(cw));
+    return cw;
+#elif PIX_MSVC && PIX_X86_32
+    std::uint16_t cw = 0;
+    __asm fnstcw cw;
+    return cw;
+#else
+    return 0;  // no x87 access on this compiler and target
+#endif
+}
+
+inline void SetX87ControlWord(std::uint16_t cw) noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+    __asm__ __volatile__("fclex\n\tfldcw %0" : : "m"(cw));
+#elif PIX_MSVC && PIX_X86_32
+    unsigned int x87 = 0;
+    _clearfp();
+    __control87_2(X87ToMsvc(cw), _MCW_EM | _MCW_PC | _MCW_RC, &x87, nullptr);
+#else
+    (void)cw;  // x64 MSVC code never uses the x87 unit
+#endif
+}
+
+// Brings the x87 unit back to a clean state after foreign code was abandoned
+// in the middle of an operation: empty register stack, no pending exception,
+// then our control word again.
+inline void ResetX87(std::uint16_t cw) noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+    __asm__ __volatile__("fninit\n\tfldcw %0" : : "m"(cw));
+#elif PIX_MSVC && PIX_X86_32
+    _clearfp();
+    SetX87ControlWord(cw);
+#else
+    (void)cw;
+#endif
+}
+
+inline std::uint32_t Mxcsr() noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+    std::uint32_t csr = 0;
+    __asm__ __volatile__("stmxcsr %0" : "=m"(csr));
+    return csr;
+#elif PIX_MSVC
+    return _mm_getcsr();
+#else
+    return 0;
+#endif
+}
+
+}  // namespace pix::cpu

@@ -1,0 +1,23 @@
+#include "app/form.h"
+
+#include "app/application.h"
+
+namespace pix {
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CLOSE:
+            // Nothing is asked; closing the main window ends the program.
+            if (Application && Application->MainForm() == this)
+                Application->Terminate();
+            else
+                ShowWindow(Handle(), SW_HIDE);
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        default:
+            return DefaultHandler(message, wParam, lParam);
+    }
+}
+
+}  // namespace pix

@@ -1,0 +1,109 @@
+// Move-only owners for Windows resources: each handle has exactly one owner
+// that releases it, and copying one is a compile error, not a double free.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace pix {
+
+template <class Traits>
+class Unique {
+public:
+    using Handle = typename Traits::Handle;
+
+    Unique() noexcept = default;
+    explicit Unique(Handle handle) noexcept : handle_(handle) {}
+    Unique(Unique&& other) noexcept : handle_(other.Release()) {}
+    Unique& operator=(Unique&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    ~Unique() { Reset(); }
+
+    Handle Get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != Handle{}; }
+
+    Handle Release() noexcept { return std::exchange(handle_, Handle{}); }
+    void Reset(Handle handle = Handle{}) noexcept {
+        if (handle_ != Handle{}) Traits::Close(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_{};
+};
+
+struct WindowTraits {
+    using Handle = HWND;
+    static void Close(HWND h) noexcept { DestroyWindow(h); }
+};
+struct GdiTraits {
+    using Handle = HGDIOBJ;
+    static void Close(HGDIOBJ h) noexcept { DeleteObject(h); }
+};
+struct FontTraits {
+    using Handle = HFONT;
+    static void Close(HFONT h) noexcept { DeleteObject(h); }
+};
+struct BrushTraits {
+    using Handle = HBRUSH;
+    static void Close(HBRUSH h) noexcept { DeleteObject(h); }
+};
+struct HookTraits {
+    using Handle = HHOOK;
+    static void Close(HHOOK h) noexcept { UnhookWindowsHookEx(h); }
+};
+struct LibraryTraits {
+    using Handle = HMODULE;
+    static void Close(HMODULE h) noexcept { FreeLibrary(h); }
+};
+struct KernelTraits {
+    using Handle = HANDLE;
+    static void Close(HANDLE h) noexcept { CloseHandle(h); }
+};
+struct IconTraits {
+    using Handle = HICON;
+    static void Close(HICON h) noexcept { DestroyIcon(h); }
+};
+
+using UniqueWindow = Unique<WindowTraits>;
+using UniqueFont = Unique<FontTraits>;
+using UniqueBrush = Unique<BrushTraits>;
+using UniqueGdiObject = Unique<GdiTraits>;
+using UniqueHook = Unique<HookTraits>;
+using UniqueLibrary = Unique<LibraryTraits>;
+using UniqueKernelHandle = Unique<KernelTraits>;
+using UniqueIcon = Unique<IconTraits>;
+
+// Selects an object into a DC for one scope and puts the previous one back.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+    ~SelectedObject() { SelectObject(dc_, previous_); }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+// A window's DC for one scope.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    ~WindowDC() { if (dc_) ReleaseDC(window_, dc_); }
+    HDC Get() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+}  // namespace pix

@@ -1,0 +1,70 @@
+#include "app/window.h"
+
+#include "app/guard.h"
+
+namespace pix {
+
+TWindow::~TWindow() {
+    DestroyHandle();
+}
+
+void TWindow::DestroyHandle() noexcept {
+    const HWND window = window_.Get();
+    if (!window) return;
+    // Detach first: a half-destroyed object must not see its own teardown.
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    window_.Reset();
+}
+
+void TWindow::CreateHandle(const WindowClass& windowClass, const WindowSpec& spec) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (!GetClassInfoExW(instance, windowClass.name, &existing)) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = windowClass.style;
+        wc.lpfnWndProc = &TWindow::WindowProc;
+        wc.hInstance = instance;
+        wc.hIcon = windowClass.icon;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = windowClass.background;
+        wc.lpszClassName = windowClass.name;
+        if (!RegisterClassExW(&wc))
+            throw Failure(u"WindowError", u"Cannot register the window class");
+    }
+    const HWND window = CreateWindowExW(spec.exStyle, windowClass.name, spec.caption, spec.style, spec.x,
+                                        spec.y, spec.width, spec.height, spec.parent, nullptr, instance, this);
+    creating_ = nullptr;
+    if (!window) throw Failure(u"WindowError", u"Cannot create the window");
+    window_.Reset(window);
+}
+
+LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefaultHandler(message, wParam, lParam);
+}
+
+LRESULT TWindow::DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    const HWND window = window_ ? window_.Get() : creating_;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->creating_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = 0;
+    Guarded([&] { result = self->HandleMessage(message, wParam, lParam); });
+    if (message == WM_NCDESTROY) {
+        // The window is gone whoever destroyed it; the owner must not try again.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_.Release();
+    }
+    return result;
+}
+
+}  // namespace pix

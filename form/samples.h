@@ -1,0 +1,52 @@
+// The PIX request form: the program's one window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/form.h"
+#include "form/controls.h"
+
+class TForm1 : public pix::TForm {
+public:
+    TForm1() = default;
+    ~TForm1() override;
+
+    void Create() override;
+    bool PreTranslateMessage(const MSG& message) override;
+
+    // Declared in this order; each is a child of the window or of Panel1.
+    pix::TMemo Memo1;
+    pix::TButton Button2;
+    pix::TPanel Panel1;
+    pix::TEdit edtCodigoSolicitacaoBancoCentral;
+    pix::TEdit edtConvenio;
+    pix::TEdit edtDeveloperApplicationKey;
+    pix::TEdit edtBoleto;
+    pix::TLabel Label1;
+    pix::TLabel Label2;
+    pix::TLabel Label3;
+    pix::TLabel Label4;
+    pix::TEdit edtClientId;
+    pix::TLabel Label5;
+    pix::TEdit edtClientSecret;
+    pix::TLabel Label6;
+    pix::TLabel Label7;
+    pix::TLabel Label8;
+    pix::TDateTimePicker edtVencimento;
+    pix::TEdit edtValor;
+
+    // The click of "Gerar".
+    void Button2Click(void* sender);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    // Reads the five credential fields and calls the library; returns its
+    // result pointer unchanged.
+    const wchar_t* GerarPix(const std::u16string& boleto, double valor, double vencimento);
+};
+
+extern TForm1* Form1;
