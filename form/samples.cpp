@@ -27,6 +27,8 @@ void TForm1::Create() {
 
 void TForm1::Button2Click(void*) {}
 
+bool TForm1::PreTranslateMessage(const MSG&) { return false; }
+
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return TForm::HandleMessage(message, wParam, lParam);
 }

@@ -1,0 +1,14 @@
+// The result area's appending rule, on its text alone.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pix {
+
+// What to insert at the end of the area's current text to append line: the
+// line and a CR LF when the text is empty or ends with a line break;
+// otherwise a CR LF, the line, and one more CR LF when the line is empty.
+std::u16string TextForAppendingLine(std::u16string_view current, std::u16string_view line);
+
+}  // namespace pix
