@@ -1,0 +1,37 @@
+# Shared by scripts/run and scripts/test: where things are, and the one-time
+# installation of what the project needs from Debian's packages.
+
+PIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+PIX_BUILD=${PIX_BUILD:-$PIX_ROOT/build}
+
+PIX_PACKAGES=(
+    cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+    wine wine64 fonts-wine xvfb xauth x11-utils imagemagick icoutils
+)
+
+pix_log() { printf '%s\n' "$*" >&2; }
+
+# Installs whatever is missing; quick when everything is there.
+pix_install_packages() {
+    local missing=()
+    local package
+    for package in "${PIX_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    pix_log "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures (once) and builds one preset.
+pix_build() {
+    local preset=$1
+    if [ ! -f "$PIX_BUILD/$preset/build.ninja" ]; then
+        cmake --preset "$preset" -B "$PIX_BUILD/$preset" >/dev/null
+    fi
+    cmake --build "$PIX_BUILD/$preset"
+}
