@@ -7,6 +7,7 @@
 
 #include "app/form.h"
 #include "form/controls.h"
+#include "pixlib/core/counted_text.h"
 
 class TForm1 : public pix::TForm {
 public:
@@ -46,7 +47,7 @@ protected:
 private:
     // Reads the five credential fields and calls the library; returns its
     // result pointer unchanged.
-    const wchar_t* GerarPix(const std::u16string& boleto, double valor, double vencimento);
+    const wchar_t* GerarPix(const pix::CountedText& boleto, double valor, double vencimento);
 };
 
 extern TForm1* Form1;
