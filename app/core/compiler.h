@@ -90,6 +90,49 @@ inline void ResetX87(std::uint16_t cw) noexcept {
 #endif
 }
 
+// x87 status word: the exception flags are bits 0-5, bit 7 says one of
+// them is unmasked and will fault at the next x87 instruction.
+inline std::uint16_t X87StatusWord() noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+    std::uint16_t sw = 0;
+    __asm__ __volatile__("fnstsw %0" : "=m"(sw) : : "memory");
+    return sw;
+#elif PIX_MSVC && PIX_X86_32
+    std::uint16_t sw = 0;
+    __asm fnstsw sw;
+    return sw;
+#else
+    return 0;
+#endif
+}
+
+// Every x87 exception masked, 64-bit significand, rounding to nearest.
+inline constexpr std::uint16_t kX87Quiet = 0x037F;
+
+// The x87 arithmetic done while one of these lives runs under a control word
+// of its own, whatever the caller's. On the way out the exception flags are
+// cleared before the caller's word is loaded again, so nothing raised in
+// between can fault later under the caller's masks. The memory clobbers keep
+// the compiler from moving memory accesses across the switch; computations
+// inside must therefore deliver their results through memory.
+class X87Section {
+public:
+    explicit X87Section(std::uint16_t cw) noexcept : saved_(X87ControlWord()) { Load(cw); }
+    ~X87Section() { Load(saved_); }
+    X87Section(const X87Section&) = delete;
+    X87Section& operator=(const X87Section&) = delete;
+
+private:
+    static void Load(std::uint16_t cw) noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+        __asm__ __volatile__("fnclex\n\tfldcw %0" : : "m"(cw) : "memory");
+#else
+        SetX87ControlWord(cw);
+#endif
+    }
+    std::uint16_t saved_;
+};
+
 inline std::uint32_t Mxcsr() noexcept {
 #if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
     std::uint32_t csr = 0;

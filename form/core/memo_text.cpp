@@ -2,17 +2,24 @@
 
 namespace pix {
 
+namespace {
+constexpr std::u16string_view kLineBreak = u"\r\n";
+
+bool EndsWithLineBreak(std::u16string_view text) {
+    return text.size() >= kLineBreak.size() && text.substr(text.size() - kLineBreak.size()) == kLineBreak;
+}
+}  // namespace
+
 std::u16string TextForAppendingLine(std::u16string_view current, std::u16string_view line) {
-    const bool atLineStart = current.empty() || current.back() == u'\n' || current.back() == u'\r';
     std::u16string insertion;
-    insertion.reserve(line.size() + 4);
-    if (atLineStart) {
+    insertion.reserve(line.size() + 2 * kLineBreak.size());
+    if (current.empty() || EndsWithLineBreak(current)) {
         insertion += line;
-        insertion += u"\r\n";
+        insertion += kLineBreak;
     } else {
-        insertion += u"\r\n";
+        insertion += kLineBreak;
         insertion += line;
-        if (line.empty()) insertion += u"\r\n";
+        if (line.empty()) insertion += kLineBreak;
     }
     return insertion;
 }
