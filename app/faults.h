@@ -1,15 +1,80 @@
-// Processor faults inside foreign code, turned into failures.
+// Processor faults on the GUI thread, turned into failures. How they are
+// caught is app/faults.cpp's business alone; the rest of the program sees
+// ordinary Failures thrown from its own frames.
 #pragma once
 
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
 #include <utility>
+
+#include "app/core/failure.h"
 
 namespace pix {
 
+namespace faults {
+
+// Which faults a trap takes.
+enum class Scope {
+    Foreign,  // a call into the vendor library: any processor fault until it returns
+    Own,      // our own code (a message, a pass of the loop, the start-up): faults in the program's code
+};
+
+// A processor fault as Windows reported it.
+struct Fault {
+    EXCEPTION_RECORD record;
+    CONTEXT context;
+};
+
+// Runs body(argument) with processor faults on the GUI thread trapped. True
+// when body returned. False when a fault was trapped: everything between this
+// call and the fault has been abandoned, the processor state is ours again
+// and `fault` says what happened. C++ exceptions from body pass unchanged.
+// On any other thread body simply runs.
+bool RunTrapped(Scope scope, void (*body)(void*), void* argument, Fault& fault);
+
+// The loaded module whose image holds `address`, found by the allocation base
+// of its memory region: its file name without directory, and its start. An
+// empty name when the region is not committed (or free, if freeCounts) or its
+// base is no module.
+struct ModuleAt {
+    std::u16string name;
+    std::uintptr_t base = 0;
+};
+ModuleAt ModuleHolding(const void* address, bool freeCounts);
+
+// The failure a trapped fault becomes (the table of processor faults).
+Failure FailureOf(const Fault& fault);
+
+// Runs body under a trap of the given scope; a trapped fault is thrown as its
+// Failure from here, so that the caller's frames unwind as for any failure.
+template <class Body>
+void RunOrThrow(Scope scope, Body& body) {
+    Fault fault;
+    const auto run = [](void* b) { (*static_cast<Body*>(b))(); };
+    if (!RunTrapped(scope, run, &body, fault)) throw FailureOf(fault);
+}
+
+}  // namespace faults
+
 // Calls into foreign code (the vendor library). A processor fault inside it
-// becomes a Failure thrown from here, after the processor state is sound again.
+// becomes a Failure thrown from here, after the processor state is sound again;
+// the library's frames are abandoned, never unwound, so the lambda should do
+// nothing but the call: arguments that own resources are built by the caller,
+// whose frames unwind normally.
 template <class Call>
 auto CallForeign(Call&& call) -> decltype(call()) {
-    return std::forward<Call>(call)();
+    using Result = decltype(call());
+    if constexpr (std::is_void_v<Result>) {
+        faults::RunOrThrow(faults::Scope::Foreign, call);
+    } else {
+        Result result{};
+        auto store = [&] { result = call(); };
+        faults::RunOrThrow(faults::Scope::Foreign, store);
+        return result;
+    }
 }
 
 }  // namespace pix

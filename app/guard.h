@@ -7,20 +7,24 @@
 #include <utility>
 
 #include "app/core/failure.h"
+#include "app/faults.h"
 
 namespace pix {
 
-// Shows a caught failure to the user. Only the guard calls it.
+// Shows a caught failure to the user: the failure dialog. Only the guard
+// calls it.
 void ShowFailure(const Failure& failure) noexcept;
 
 // The failure that stands for anything the guard catches that is not one of
 // ours (the C++ runtime's own exceptions).
 Failure ForeignFailure(std::exception_ptr caught) noexcept;
 
+// Runs body; a failure it raises, and a processor fault in our own code
+// while it runs, end in the failure dialog. True when body ran to its end.
 template <class Body>
 bool Guarded(Body&& body) noexcept {
     try {
-        std::forward<Body>(body)();
+        faults::RunOrThrow(faults::Scope::Own, body);
         return true;
     } catch (const Failure& failure) {
         ShowFailure(failure);

@@ -14,6 +14,18 @@
 #  define PIX_NOINLINE __attribute__((noinline))
 #endif
 
+// The caller's return address, seen from inside a function; and, on GCC, a
+// jump buffer that a later jump returns to without unwinding anything
+// (app/faults.cpp; MSVC uses its structured exception handling there).
+#if PIX_MSVC
+#  define PIX_RETURN_ADDRESS() _ReturnAddress()
+#else
+#  define PIX_RETURN_ADDRESS() __builtin_return_address(0)
+#  define PIX_JUMP_BUFFER(name) void* name[5]
+#  define PIX_SET_JUMP(buffer) __builtin_setjmp(buffer)
+#  define PIX_JUMP(buffer) __builtin_longjmp(buffer, 1)
+#endif
+
 #if defined(_M_IX86) || defined(__i386__)
 #  define PIX_X86_32 1
 #endif
