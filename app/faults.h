@@ -51,10 +51,11 @@ Failure FailureOf(const Fault& fault);
 // Runs body under a trap of the given scope; a trapped fault is thrown as its
 // Failure from here, so that the caller's frames unwind as for any failure.
 template <class Body>
-void RunOrThrow(Scope scope, Body& body) {
+void RunOrThrow(Scope scope, Body&& body) {
+    using Callable = std::remove_reference_t<Body>;
     Fault fault;
-    const auto run = [](void* b) { (*static_cast<Body*>(b))(); };
-    if (!RunTrapped(scope, run, &body, fault)) throw FailureOf(fault);
+    const auto run = [](void* b) { (*static_cast<Callable*>(b))(); };
+    if (!RunTrapped(scope, run, const_cast<void*>(static_cast<const void*>(&body)), fault)) throw FailureOf(fault);
 }
 
 }  // namespace faults

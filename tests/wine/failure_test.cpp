@@ -1,0 +1,683 @@
+// Failure reporting seen from outside: the failure dialog after a failed
+// Gerar press (a processor fault inside the library, an amount that cannot be
+// converted), the state the program is in afterwards, and the fatal failure
+// box of a start-up that fails. And, inside this test program itself, the
+// trapping of processor faults that PixGen's guard relies on, with the same
+// code PixGen is built from.
+#include "tests/wine/driver/driver.h"
+
+#include <tlhelp32.h>
+
+#include <cmath>
+#include <cstring>
+#include <cwchar>
+#include <map>
+
+#include "app/core/compiler.h"
+#include "app/faults.h"
+
+using namespace pixtest;
+
+namespace {
+
+namespace ids {
+// As form/control_ids.h numbers them.
+constexpr int Memo1 = 1001, Button2 = 1002, edtCodigoSolicitacaoBancoCentral = 1004, edtConvenio = 1005,
+              edtDeveloperApplicationKey = 1006, edtBoleto = 1007, edtClientId = 1012, edtClientSecret = 1014,
+              edtValor = 1019;
+}  // namespace ids
+
+constexpr int kMessageBoxText = 0xFFFF;  // the static control that holds a message box's text
+
+// --- PixGen with the recording library --------------------------------------
+
+struct Pix {
+    Process process;
+    HWND main = nullptr;
+    std::wstring modeFile;
+    std::wstring recordFile;
+
+    HWND Control(int id) const { return FindDescendantById(main, id); }
+    std::size_t Calls() const { return ReadRecording(recordFile).size(); }
+    void Mode(const std::string& mode) const { WriteFileBytes(modeFile, mode); }
+};
+
+Pix StartPixGen(const std::wstring& folder, const std::wstring& exeName = L"PixGen.exe") {
+    Layout layout;
+    layout.exeName = exeName;
+    const std::wstring exe = Deploy(folder, layout);
+    Pix pix;
+    pix.modeFile = JoinPath(FolderOf(exe), L"mode.txt");
+    pix.recordFile = JoinPath(FolderOf(exe), L"record.txt");
+    pix.Mode("");
+    StartOptions options;
+    options.environment = {{L"QUELVANO_MODE_FILE", pix.modeFile}, {L"QUELVANO_RECORD", pix.recordFile}};
+    pix.process = Process::Start(exe, options);
+    pix.main = WaitForMainWindow(pix.process);
+    REQUIRE(pix.main != nullptr);
+    REQUIRE(Responds(pix.main));
+    REQUIRE(pix.Control(ids::Button2) != nullptr);
+    return pix;
+}
+
+std::wstring DecimalSeparator() {
+    wchar_t buffer[8] = {};
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8);
+    return buffer[0] ? std::wstring(buffer) : std::wstring(L".");
+}
+
+// The form's fields, each with a text of its own.
+const int kInputs[] = {ids::edtCodigoSolicitacaoBancoCentral, ids::edtConvenio, ids::edtDeveloperApplicationKey,
+                       ids::edtBoleto, ids::edtClientId, ids::edtClientSecret, ids::edtValor};
+
+void FillInputs(const Pix& pix, const std::wstring& valor) {
+    const std::map<int, std::wstring> texts = {
+        {ids::edtCodigoSolicitacaoBancoCentral, L"chave-pix@example.com"},
+        {ids::edtConvenio, L"3128557"},
+        {ids::edtDeveloperApplicationKey, L"d27b3777-dev-key"},
+        {ids::edtBoleto, L"00190.00009 03128.557004"},
+        {ids::edtClientId, L"client-id-\u00e7\u00e3o"},
+        {ids::edtClientSecret, L"s3cr3t!"},
+        {ids::edtValor, valor},
+    };
+    for (const auto& [id, text] : texts) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(pix.Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                            SMTO_ABORTIFHUNG, kReactTimeout, &ignored);
+        REQUIRE_EQ(Text(pix.Control(id)), text);
+    }
+}
+
+// What the user can see and change: every field and the result area.
+std::map<int, std::wstring> Contents(const Pix& pix) {
+    std::map<int, std::wstring> contents;
+    for (int id : kInputs) contents[id] = Text(pix.Control(id));
+    contents[ids::Memo1] = Text(pix.Control(ids::Memo1));
+    return contents;
+}
+
+void ClickGerar(const Pix& pix) {
+    REQUIRE(BringToFront(pix.main));
+    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
+}
+
+// --- the failure dialog ----------------------------------------------------------
+
+HWND FindFailureDialog(const Pix& pix) {
+    for (HWND window : TopLevelWindows(pix.process.Id()))
+        if (IsWindowVisible(window) && ClassName(window) == L"#32770" && GetWindow(window, GW_OWNER) == pix.main)
+            return window;
+    return nullptr;
+}
+
+HWND WaitForFailureDialog(const Pix& pix) {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindFailureDialog(pix)) != nullptr || !pix.process.Running(); }, kReactTimeout);
+    return dialog;
+}
+
+std::wstring DialogMessage(HWND dialog) {
+    const HWND text = FindDescendantById(dialog, kMessageBoxText);
+    return text ? Text(text) : std::wstring(L"<no text control>");
+}
+
+std::vector<HWND> Buttons(HWND dialog) {
+    std::vector<HWND> buttons;
+    for (HWND child : Descendants(dialog))
+        if (ClassName(child) == L"Button" && IsWindowVisible(child)) buttons.push_back(child);
+    return buttons;
+}
+
+GUITHREADINFO GuiState(const Pix& pix) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(pix.process.ThreadId(), &info);
+    return info;
+}
+
+// "OK" by Enter, as a person would; the dialog goes away.
+void AnswerOk(HWND dialog) {
+    REQUIRE(BringToFront(dialog));
+    PressKey(VK_RETURN);
+    REQUIRE(WaitUntil([&] { return !IsWindow(dialog); }, kReactTimeout));
+}
+
+// After "OK": the main window active again, the focus where it was.
+void CheckBackInTheMainWindow(const Pix& pix, HWND focusBefore) {
+    const bool back = WaitUntil([&] { return GuiState(pix).hwndActive == pix.main; }, kReactTimeout);
+    CHECK(back);
+    REQUIRE(Responds(pix.main));
+    const GUITHREADINFO state = GuiState(pix);
+    CHECK_EQ(state.hwndActive, pix.main);
+    CHECK_EQ(state.hwndFocus, focusBefore);
+    CHECK(IsWindowEnabled(pix.main));
+    CHECK_EQ(GetForegroundWindow(), pix.main);
+}
+
+// One Gerar press that fails: the dialog's text, caption and button; the main
+// window takes no input while it is up; everything as before once it is gone.
+std::wstring PressAndExpectFailure(const Pix& pix, const std::wstring& caption) {
+    const std::map<int, std::wstring> before = Contents(pix);
+    ClickGerar(pix);
+    const HWND dialog = WaitForFailureDialog(pix);
+    REQUIRE(dialog != nullptr);
+    const std::wstring message = DialogMessage(dialog);
+    CHECK_EQ(Text(dialog), caption);
+    const std::vector<HWND> buttons = Buttons(dialog);
+    if (CHECK_EQ(buttons.size(), std::size_t{1})) CHECK_EQ(Text(buttons[0]), std::wstring(L"OK"));
+    CHECK(!IsWindowEnabled(pix.main));
+    const HWND focusBefore = pix.Control(ids::Button2);  // a click gives the button the focus
+    AnswerOk(dialog);
+    CheckBackInTheMainWindow(pix, focusBefore);
+    CHECK(Contents(pix) == before);
+    CHECK(FindFailureDialog(pix) == nullptr);
+    return message;
+}
+
+// A Gerar press that works: one more call, and the result area grows.
+void CheckNormalPress(const Pix& pix) {
+    pix.Mode("");
+    const std::size_t calls = pix.Calls();
+    const std::wstring memo = Text(pix.Control(ids::Memo1));
+    ClickGerar(pix);
+    const bool answered = WaitUntil([&] { return Text(pix.Control(ids::Memo1)) != memo; }, kReactTimeout);
+    CHECK(answered);
+    CHECK(FindFailureDialog(pix) == nullptr);
+    CHECK_EQ(pix.Calls(), calls + 1);
+    CHECK(Text(pix.Control(ids::Memo1)).size() > memo.size());
+}
+
+struct ModuleRange {
+    std::uintptr_t base = 0;
+    std::size_t size = 0;
+};
+
+ModuleRange ModuleOf(DWORD process, const std::wstring& name) {
+    ModuleRange range;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+    if (snapshot == INVALID_HANDLE_VALUE) return range;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szModule, name.c_str()) == 0) {
+            range = {reinterpret_cast<std::uintptr_t>(entry.modBaseAddr), entry.modBaseSize};
+            break;
+        }
+    CloseHandle(snapshot);
+    return range;
+}
+
+// "Access violation at address <16 digits> in module 'Quelvano.dll'. Read of
+// address 0000000000000000.", the address inside the library's image.
+void CheckReadOfAddressZero(const Pix& pix, const std::wstring& message) {
+    const std::wstring prefix = L"Access violation at address ";
+    const std::wstring suffix = L" in module 'Quelvano.dll'. Read of address 0000000000000000.";
+    const bool shaped = message.size() == prefix.size() + 16 + suffix.size() && message.rfind(prefix, 0) == 0 &&
+                        message.compare(prefix.size() + 16, std::wstring::npos, suffix) == 0;
+    if (!CHECK(shaped)) {
+        Note("message: " + Utf8(message));
+        return;
+    }
+    const std::wstring digits = message.substr(prefix.size(), 16);
+    bool upperHex = true;
+    for (wchar_t c : digits) upperHex = upperHex && ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'));
+    CHECK(upperHex);
+    const std::uintptr_t address = std::wcstoull(digits.c_str(), nullptr, 16);
+    const ModuleRange library = ModuleOf(pix.process.Id(), L"Quelvano.dll");
+    REQUIRE(library.base != 0);
+    if (!CHECK(address >= library.base && address < library.base + library.size))
+        Note("fault at " + Utf8(digits) + ", library at " + ShowUnsigned(library.base) + " size " +
+             ShowUnsigned(library.size));
+}
+
+struct FaultRow {
+    const char* mode;
+    const wchar_t* message;  // null: the access violation, checked on its own
+};
+
+const FaultRow kFaults[] = {
+    {"read0", nullptr},
+    {"fpdiv0", L"Floating point division by zero."},
+    {"intdiv0", L"Division by zero."},
+    {"stackoverflow", L"Stack overflow."},
+};
+
+void CheckFaultMessage(const Pix& pix, const FaultRow& row, const std::wstring& message) {
+    if (row.message)
+        CHECK_EQ(message, std::wstring(row.message));
+    else
+        CheckReadOfAddressZero(pix, message);
+}
+
+// --- the start-up's failure ---------------------------------------------------------
+
+// The debugger Windows' error reporting starts for an unhandled exception
+// (Wine: winedbg). While one of these lives, a debugger that cannot be
+// started stands in its place, so the filter returns control to the program.
+class NoDebuggerForCrashes {
+public:
+    NoDebuggerForCrashes() {
+        REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) == ERROR_SUCCESS);
+        wchar_t buffer[512] = {};
+        DWORD size = sizeof buffer - sizeof(wchar_t);
+        DWORD type = 0;
+        had_ = RegQueryValueExW(key_, L"Debugger", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
+               ERROR_SUCCESS;
+        previous_ = buffer;
+        Set(L"pixtest-no-such-debugger.exe %ld %ld");
+    }
+    ~NoDebuggerForCrashes() {
+        if (had_)
+            Set(previous_);
+        else
+            RegDeleteValueW(key_, L"Debugger");
+        RegCloseKey(key_);
+    }
+    NoDebuggerForCrashes(const NoDebuggerForCrashes&) = delete;
+    NoDebuggerForCrashes& operator=(const NoDebuggerForCrashes&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+    void Set(const std::wstring& value) {
+        RegSetValueExW(key_, L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    HKEY key_ = nullptr;
+    bool had_ = false;
+    std::wstring previous_;
+};
+
+// While one of these lives, no window of class TForm1 can be created on the
+// desktop: PixGen's start-up fails at its main window.
+class MainWindowRefused {
+public:
+    MainWindowRefused() {
+        library_ = LoadLibraryW(RequiredEnvironment(L"PIX_FAILURE_HOOK").c_str());
+        REQUIRE(library_ != nullptr);
+        const auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(library_, "RefuseMainWindow")));
+        REQUIRE(hook != nullptr);
+        hook_ = SetWindowsHookExW(WH_CBT, hook, library_, 0);
+        REQUIRE(hook_ != nullptr);
+    }
+    ~MainWindowRefused() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        if (library_) FreeLibrary(library_);
+    }
+    MainWindowRefused(const MainWindowRefused&) = delete;
+    MainWindowRefused& operator=(const MainWindowRefused&) = delete;
+
+private:
+    HMODULE library_ = nullptr;
+    HHOOK hook_ = nullptr;
+};
+
+HWND FindApplicationErrorBox(const Process& process) {
+    for (HWND window : TopLevelWindows(process.Id()))
+        if (IsWindowVisible(window) && ClassName(window) == L"#32770" && Text(window) == L"Application Error")
+            return window;
+    return nullptr;
+}
+
+std::uint32_t SizeOfImage(const std::wstring& path) {
+    const std::string file = ReadFileBytes(path);
+    if (file.size() < 0x40) return 0;
+    std::uint32_t peOffset = 0;
+    std::memcpy(&peOffset, file.data() + 0x3C, 4);
+    // Signature (4), file header (20), then SizeOfImage at 56 into the optional header.
+    const std::size_t at = std::size_t{peOffset} + 4 + 20 + 56;
+    if (file.size() < at + 4) return 0;
+    std::uint32_t size = 0;
+    std::memcpy(&size, file.data() + at, 4);
+    return size;
+}
+
+}  // namespace
+
+// A processor fault inside NewPix, each kind twice in a row: the dialog shows
+// the fault's message, the program is as it was, the next press works.
+PIX_TEST(FaultsInsideTheLibrary) {
+    Pix pix = StartPixGen(L"faults");
+    FillInputs(pix, L"12" + DecimalSeparator() + L"34");
+    CheckNormalPress(pix);  // the result area is not empty when the faults come
+    for (const FaultRow& row : kFaults) {
+        Context context(row.mode);
+        for (int time = 1; time <= 2; ++time) {
+            Context attempt("press " + std::to_string(time));
+            pix.Mode(row.mode);
+            const std::size_t calls = pix.Calls();
+            const std::wstring message = PressAndExpectFailure(pix, L"Pixgen");
+            CheckFaultMessage(pix, row, message);
+            CHECK_EQ(pix.Calls(), calls + 1);  // the library was entered once, and faulted
+        }
+        CheckNormalPress(pix);
+    }
+    CHECK(pix.process.Running());
+}
+
+// A hundred faults in a row, of every kind, then a press that works.
+PIX_TEST(HundredFaults) {
+    Pix pix = StartPixGen(L"hundred");
+    FillInputs(pix, L"1");
+    for (int i = 0; i < 100; ++i) {
+        const FaultRow& row = kFaults[i % 4];
+        Context context(std::string(row.mode) + " #" + std::to_string(i + 1));
+        pix.Mode(row.mode);
+        ClickGerar(pix);
+        const HWND dialog = WaitForFailureDialog(pix);
+        REQUIRE(dialog != nullptr);
+        CheckFaultMessage(pix, row, DialogMessage(dialog));
+        AnswerOk(dialog);
+        REQUIRE(WaitUntil([&] { return GuiState(pix).hwndActive == pix.main; }, kReactTimeout));
+    }
+    CHECK_EQ(pix.Calls(), std::size_t{100});
+    CheckNormalPress(pix);
+    CHECK(pix.process.Running());
+}
+
+// An amount that cannot be converted: the conversion's message with the
+// dialog's full stop, captioned with the title of the running file; the
+// main window takes no input while it is up; the next press is the same.
+PIX_TEST(InvalidAmount) {
+    Pix pix = StartPixGen(L"invalid-amount", L"Pix.Gen.exe");
+    FillInputs(pix, L"");
+    REQUIRE(BringToFront(pix.main));
+    Click(CenterOf(WindowRect(pix.Control(ids::edtValor))));
+    TypeText(L"abc");
+    REQUIRE(WaitUntil([&] { return Text(pix.Control(ids::edtValor)) == L"abc"; }, kReactTimeout));
+
+    for (int time = 1; time <= 2; ++time) {
+        Context attempt("press " + std::to_string(time));
+        const std::map<int, std::wstring> before = Contents(pix);
+        ClickGerar(pix);
+        const HWND dialog = WaitForFailureDialog(pix);
+        REQUIRE(dialog != nullptr);
+        CHECK_EQ(DialogMessage(dialog), std::wstring(L"'abc' is not a valid floating point value."));
+        CHECK_EQ(Text(dialog), std::wstring(L"Pix"));
+        const std::vector<HWND> buttons = Buttons(dialog);
+        if (CHECK_EQ(buttons.size(), std::size_t{1})) CHECK_EQ(Text(buttons[0]), std::wstring(L"OK"));
+
+        // No input reaches the main window meanwhile: a click on Gerar does nothing.
+        CHECK(!IsWindowEnabled(pix.main));
+        Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
+        Pause(300);
+        CHECK(Responds(pix.main));
+        CHECK_EQ(FindFailureDialog(pix), dialog);
+        CHECK(IsWindow(dialog));
+        CHECK(Contents(pix) == before);
+
+        AnswerOk(dialog);
+        CheckBackInTheMainWindow(pix, pix.Control(ids::Button2));
+        CHECK(Contents(pix) == before);
+    }
+    CHECK_EQ(pix.Calls(), std::size_t{0});  // the library was never called
+}
+
+// A program file whose name begins with "." has an empty title: the dialog
+// has an empty caption.
+PIX_TEST(EmptyCaption) {
+    Pix pix = StartPixGen(L"empty-caption", L".pixgen.exe");
+    FillInputs(pix, L"1");
+    pix.Mode("intdiv0");
+    CHECK_EQ(PressAndExpectFailure(pix, L""), std::wstring(L"Division by zero."));
+}
+
+// A failure while a press of the mouse holds the capture: the press is
+// cancelled, so releasing the button afterwards clicks nothing.
+PIX_TEST(CaptureCancelled) {
+    Pix pix = StartPixGen(L"capture");
+    FillInputs(pix, L"1");
+    pix.Mode("read0");
+    const HWND button = pix.Control(ids::Button2);
+    REQUIRE(BringToFront(pix.main));
+    MoveMouse(CenterOf(WindowRect(button)));
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    SendInput(1, &down, sizeof down);
+    REQUIRE(WaitUntil([&] { return GuiState(pix).hwndCapture == button; }, kReactTimeout));
+    PressKey(VK_RETURN);  // Enter on the focused Gerar button, the mouse still down
+    const HWND dialog = WaitForFailureDialog(pix);
+    REQUIRE(dialog != nullptr);
+    CHECK(GuiState(pix).hwndCapture != button);
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, kReactTimeout, &state);
+    CHECK(!(state & BST_PUSHED));
+    AnswerOk(dialog);
+    const std::size_t calls = pix.Calls();
+    INPUT up{};
+    up.type = INPUT_MOUSE;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &up, sizeof up);
+    Pause(300);
+    REQUIRE(Responds(pix.main));
+    CHECK(FindFailureDialog(pix) == nullptr);
+    CHECK_EQ(pix.Calls(), calls);
+}
+
+// The main window cannot be built: Windows' error reporting first; when it
+// returns control, the fatal failure box, no main window behind it, and
+// exit code 1.
+PIX_TEST(StartupFailureBox) {
+    const NoDebuggerForCrashes noDebugger;
+    const MainWindowRefused refused;
+    const std::wstring exe = Deploy(L"startup-failure");
+    Process process = Process::Start(exe);
+    HWND box = nullptr;
+    REQUIRE(WaitUntil([&] { return (box = FindApplicationErrorBox(process)) != nullptr || !process.Running(); },
+                      kStartTimeout));
+    REQUIRE(box != nullptr);
+    CHECK_EQ(GetWindow(box, GW_OWNER), HWND{nullptr});
+    for (HWND window : TopLevelWindows(process.Id())) {
+        CHECK(ClassName(window) != L"TForm1");
+        if (window != box && !CHECK(!IsWindowVisible(window))) Note("also visible: " + Describe(window));
+    }
+    const std::wstring text = DialogMessage(box);
+    Note("box: " + Utf8(text));
+    const std::wstring head = L"Exception WindowError in module PixGen.exe at ";
+    const std::wstring tail = L".\r\nCannot create the window.\r\n";
+    const bool shaped = text.size() == head.size() + 16 + tail.size() && text.rfind(head, 0) == 0 &&
+                        text.compare(head.size() + 16, std::wstring::npos, tail) == 0;
+    if (CHECK(shaped)) {
+        // The offset of the start-up's code in the program's image.
+        const std::uint64_t offset = std::wcstoull(text.substr(head.size(), 16).c_str(), nullptr, 16);
+        const std::uint32_t imageSize = SizeOfImage(exe);
+        CHECK(offset >= 0x1000 && offset < imageSize);
+    } else {
+        Note("text: " + Utf8(text));
+    }
+    CHECK(process.Running());  // the exit processing waits for the box
+    AnswerOk(box);
+    REQUIRE(process.WaitForExit());
+    CHECK_EQ(process.ExitCode(), DWORD{1});
+}
+
+// When Windows' error reporting takes the failure over (Wine starts its
+// debugger, which attaches), the program does nothing more: no box, and the
+// process ends with the failure's exception code.
+PIX_TEST(StartupFailureReported) {
+    const MainWindowRefused refused;
+    Process process = Process::Start(Deploy(L"startup-reported"));
+    bool boxSeen = false;
+    WaitUntil([&] {
+        boxSeen = boxSeen || FindApplicationErrorBox(process) != nullptr;
+        return !process.Running();
+    }, kStartTimeout);
+    CHECK(!boxSeen);
+    REQUIRE(process.WaitForExit());
+    CHECK_EQ(process.ExitCode(), DWORD{0xE0504958});
+}
+
+// --- the trapping itself, in this process -------------------------------------------
+
+namespace {
+
+volatile int zero = 0;
+volatile bool deeper = true;
+volatile int sink = 0;  // results go here, so that the faulting work is never dropped
+
+PIX_NOINLINE int ReadNull() {
+    int* volatile pointer = nullptr;
+    return *pointer;
+}
+PIX_NOINLINE int DivideByZero() { return 7 / zero; }
+PIX_NOINLINE int Recurse(int depth) {
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    if (!deeper) return 0;
+    return Recurse(depth + 1) + frame[0];
+}
+
+// Counts its destructions: what lies above a trap must unwind normally.
+struct Counted {
+    int& count;
+    ~Counted() { ++count; }
+};
+
+std::wstring Message(const pix::Failure& failure) {
+    return std::wstring(failure.Message().begin(), failure.Message().end());
+}
+
+template <class Body>
+std::wstring OwnFailure(Body body, int& released) {
+    try {
+        const Counted counted{released};
+        pix::faults::RunOrThrow(pix::faults::Scope::Own, body);
+    } catch (const pix::Failure& failure) {
+        return Message(failure);
+    }
+    return L"<no failure>";
+}
+
+// Resumes after the test's own software exception, when it gets to see it.
+int softwareExceptionsSeen = 0;
+LONG CALLBACK ResumeAfterTestException(EXCEPTION_POINTERS* info) {
+    if (info->ExceptionRecord->ExceptionCode != 0xE0001234) return EXCEPTION_CONTINUE_SEARCH;
+    ++softwareExceptionsSeen;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+using NewPixFn = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*,
+                                               const wchar_t*, const wchar_t*, const wchar_t*, double, double);
+
+}  // namespace
+
+// Faults in the program's own code under the guard's trap become failures;
+// our frames above the trap unwind; the next trap works; the processor is
+// ours again.
+PIX_TEST(TrapsOwnFaults) {
+    pix::cpu::SetX87ControlWord(0x1332);
+    const struct {
+        const char* name;
+        void (*body)();
+        const wchar_t* message;  // null: an access violation in this program
+    } cases[] = {
+        {"read of null", [] { sink = ReadNull(); }, nullptr},
+        {"division by zero", [] { sink = DivideByZero(); }, L"Division by zero"},
+        {"stack overflow", [] { sink = Recurse(0); }, L"Stack overflow"},
+        {"stack overflow again", [] { sink = Recurse(0); }, L"Stack overflow"},
+        {"division by zero again", [] { sink = DivideByZero(); }, L"Division by zero"},
+    };
+    for (const auto& c : cases) {
+        Context context(c.name);
+        int released = 0;
+        const std::wstring message = OwnFailure(c.body, released);
+        if (c.message)
+            CHECK_EQ(message, std::wstring(c.message));
+        else
+            CHECK(message.rfind(L"Access violation at address ", 0) == 0 &&
+                  message.find(L" in module 'failure_test.exe'. Read of address 0000000000000000") !=
+                      std::wstring::npos);
+        if (!c.message) Note(Utf8(message));
+        CHECK_EQ(released, 1);
+        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, 0x1332);
+    }
+    // A C++ failure passes through a trap unchanged.
+    int released = 0;
+    CHECK_EQ(OwnFailure([] { throw pix::Failure(u"Test", u"thrown"); }, released), std::wstring(L"thrown"));
+    CHECK_EQ(released, 1);
+    // Nothing trapped: the body's work is done.
+    int ran = 0;
+    pix::faults::RunOrThrow(pix::faults::Scope::Own, [&] { ++ran; });
+    CHECK_EQ(ran, 1);
+}
+
+// What the traps leave alone: software exceptions (a library may raise and
+// catch its own), and faults inside Windows' code outside a foreign call.
+PIX_TEST(LeavesOthersAlone) {
+    // A handler of our own, after the program's: it sees the exception only
+    // if the trap let it pass, and resumes after it.
+    const PVOID last = AddVectoredExceptionHandler(0, &ResumeAfterTestException);
+    REQUIRE(last != nullptr);
+    bool finished = false;
+    pix::faults::RunOrThrow(pix::faults::Scope::Foreign, [&] {
+        RaiseException(0xE0001234, 0, 0, nullptr);
+        finished = true;
+    });
+    RemoveVectoredExceptionHandler(last);
+    CHECK_EQ(softwareExceptionsSeen, 1);
+    CHECK(finished);
+
+    // IsBadReadPtr probes with a fault that Windows' code handles itself; a
+    // reserved page that was never committed faults on any access.
+    void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
+    REQUIRE(reserved != nullptr);
+    BOOL bad = FALSE;
+    pix::faults::RunOrThrow(pix::faults::Scope::Own, [&] { bad = IsBadReadPtr(reserved, 4); });
+    CHECK(bad);
+    VirtualFree(reserved, 0, MEM_RELEASE);
+}
+
+// The library's faults through CallForeign in this process: the processor
+// state afterwards, a hundred in a row, stack overflows back to back.
+PIX_TEST(TrapsForeignFaults) {
+    const HMODULE library = LoadLibraryW(RecordingLibrary().c_str());
+    REQUIRE(library != nullptr);
+    const auto newPix = reinterpret_cast<NewPixFn>(reinterpret_cast<void (*)()>(GetProcAddress(library, "NewPix")));
+    REQUIRE(newPix != nullptr);
+    const auto call = [&](const wchar_t* mode) -> std::wstring {
+        SetEnvironmentVariableW(L"QUELVANO_MODE", mode);
+        int released = 0;
+        try {
+            const Counted counted{released};
+            const wchar_t* answer = pix::CallForeign(
+                [&] { return newPix(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 1.0, 2.0); });
+            return answer ? L"answer" : L"null";
+        } catch (const pix::Failure& failure) {
+            CHECK_EQ(released, 1);
+            return Message(failure);
+        }
+    };
+    pix::cpu::SetX87ControlWord(0x1332);
+    const std::uint32_t mxcsr = pix::cpu::Mxcsr();
+    const struct {
+        const wchar_t* mode;
+        const wchar_t* message;
+    } cases[] = {
+        {L"fpdiv0", L"Floating point division by zero"},
+        {L"intdiv0", L"Division by zero"},
+        {L"stackoverflow", L"Stack overflow"},
+        {L"stackoverflow", L"Stack overflow"},
+        {L"read0", nullptr},
+        {L"crlf", L"answer"},
+    };
+    for (const auto& c : cases) {
+        Context context(Utf8(c.mode));
+        const std::wstring message = call(c.mode);
+        if (c.message)
+            CHECK_EQ(message, std::wstring(c.message));
+        else
+            CHECK(message.find(L" in module 'Quelvano.dll'. Read of address 0000000000000000") != std::wstring::npos);
+        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, 0x1332);
+        CHECK_EQ(pix::cpu::X87StatusWord() & 0x00BF, 0);  // no exception flag left pending
+        CHECK_EQ(pix::cpu::Mxcsr(), mxcsr);
+        // x87 arithmetic works again, without a pending fault striking.
+        volatile long double x = 3.0L;
+        CHECK(std::fabs(static_cast<double>(x / 2.0L) - 1.5) < 1e-12);
+    }
+    int failures = 0;
+    for (int i = 0; i < 100; ++i) failures += call(i % 2 ? L"read0" : L"stackoverflow") != L"answer";
+    CHECK_EQ(failures, 100);
+    CHECK_EQ(call(L"crlf"), std::wstring(L"answer"));
+    SetEnvironmentVariableW(L"QUELVANO_MODE", nullptr);
+    FreeLibrary(library);
+}
