@@ -42,7 +42,8 @@ struct Pix {
     void Mode(const std::string& mode) const { WriteFileBytes(modeFile, mode); }
 };
 
-Pix StartPixGen(const std::wstring& folder, const std::wstring& exeName = L"PixGen.exe") {
+Pix StartPixGen(const std::wstring& folder, const std::wstring& exeName = L"PixGen.exe",
+                const std::wstring& hookLog = std::wstring()) {
     Layout layout;
     layout.exeName = exeName;
     const std::wstring exe = Deploy(folder, layout);
@@ -52,6 +53,7 @@ Pix StartPixGen(const std::wstring& folder, const std::wstring& exeName = L"PixG
     pix.Mode("");
     StartOptions options;
     options.environment = {{L"QUELVANO_MODE_FILE", pix.modeFile}, {L"QUELVANO_RECORD", pix.recordFile}};
+    if (!hookLog.empty()) options.environment.push_back({L"PIX_HOOK_LOG", hookLog});
     pix.process = Process::Start(exe, options);
     pix.main = WaitForMainWindow(pix.process);
     REQUIRE(pix.main != nullptr);
@@ -287,28 +289,34 @@ private:
     std::wstring previous_;
 };
 
-// While one of these lives, no window of class TForm1 can be created on the
-// desktop: PixGen's start-up fails at its main window.
-class MainWindowRefused {
+// A global hook from the test's hook library (tests/wine/failure_hook.cpp)
+// while one of these lives.
+class GlobalHook {
 public:
-    MainWindowRefused() {
+    GlobalHook(int kind, const char* procedure) {
         library_ = LoadLibraryW(RequiredEnvironment(L"PIX_FAILURE_HOOK").c_str());
         REQUIRE(library_ != nullptr);
-        const auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(library_, "RefuseMainWindow")));
-        REQUIRE(hook != nullptr);
-        hook_ = SetWindowsHookExW(WH_CBT, hook, library_, 0);
+        const auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(library_, procedure)));
+        REQUIRE(proc != nullptr);
+        hook_ = SetWindowsHookExW(kind, proc, library_, 0);
         REQUIRE(hook_ != nullptr);
     }
-    ~MainWindowRefused() {
+    ~GlobalHook() {
         if (hook_) UnhookWindowsHookEx(hook_);
         if (library_) FreeLibrary(library_);
     }
-    MainWindowRefused(const MainWindowRefused&) = delete;
-    MainWindowRefused& operator=(const MainWindowRefused&) = delete;
+    GlobalHook(const GlobalHook&) = delete;
+    GlobalHook& operator=(const GlobalHook&) = delete;
 
 private:
     HMODULE library_ = nullptr;
     HHOOK hook_ = nullptr;
+};
+
+// While one of these lives, no window of class TForm1 can be created on the
+// desktop: PixGen's start-up fails at its main window.
+struct MainWindowRefused {
+    GlobalHook hook{WH_CBT, "RefuseMainWindow"};
 };
 
 HWND FindApplicationErrorBox(const Process& process) {
@@ -421,10 +429,14 @@ PIX_TEST(EmptyCaption) {
     CHECK_EQ(PressAndExpectFailure(pix, L""), std::wstring(L"Division by zero."));
 }
 
-// A failure while a press of the mouse holds the capture: the press is
-// cancelled, so releasing the button afterwards clicks nothing.
+// A failure while a press of the mouse holds the capture: the window that
+// holds it is sent WM_CANCELMODE before the dialog is made, the press is
+// cancelled, and releasing the button afterwards clicks nothing.
 PIX_TEST(CaptureCancelled) {
-    Pix pix = StartPixGen(L"capture");
+    const std::wstring log = Scratch(L"capture-hooks.log");
+    const GlobalHook creation(WH_CBT, "LogCreation");
+    const GlobalHook cancelMode(WH_CALLWNDPROC, "LogCancelMode");
+    Pix pix = StartPixGen(L"capture", L"PixGen.exe", log);
     FillInputs(pix, L"1");
     pix.Mode("read0");
     const HWND button = pix.Control(ids::Button2);
@@ -435,13 +447,21 @@ PIX_TEST(CaptureCancelled) {
     down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     SendInput(1, &down, sizeof down);
     REQUIRE(WaitUntil([&] { return GuiState(pix).hwndCapture == button; }, kReactTimeout));
-    PressKey(VK_RETURN);  // Enter on the focused Gerar button, the mouse still down
+    WriteFileBytes(log, "");  // only what follows counts
+    PressKey(VK_RETURN);      // Enter on the focused Gerar button, the mouse still down
     const HWND dialog = WaitForFailureDialog(pix);
     REQUIRE(dialog != nullptr);
     CHECK(GuiState(pix).hwndCapture != button);
     DWORD_PTR state = 0;
     SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_ABORTIFHUNG, kReactTimeout, &state);
     CHECK(!(state & BST_PUSHED));
+
+    const std::string lines = ReadFileBytes(log);
+    const std::size_t cancelled = lines.find("cancelmode Button " + std::to_string(ids::Button2) + "\n");
+    const std::size_t created = lines.find("create #32770\n");
+    if (!CHECK(cancelled != std::string::npos && created != std::string::npos && cancelled < created))
+        Note("hooks saw:\n" + lines);
+
     AnswerOk(dialog);
     const std::size_t calls = pix.Calls();
     INPUT up{};
