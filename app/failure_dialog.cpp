@@ -129,6 +129,13 @@ Failure CaughtFailure(std::exception_ptr caught) noexcept {
 }
 
 // The fatal failure box, after Windows' error reporting has had its say.
+// When the filter answers EXCEPTION_CONTINUE_SEARCH (a debugger took the
+// failure over, or the report ended in "close the program"), nothing of ours
+// runs any more: the process ends as after any unhandled exception, with the
+// exception's code. Under Wine the filter starts the debugger named in the
+// AeDebug key (winedbg), which attaches, and the answer is CONTINUE_SEARCH;
+// when no debugger can be started it answers EXCEPTION_EXECUTE_HANDLER and
+// the box is shown.
 void ShowFatal(const Failure& failure, EXCEPTION_POINTERS& pointers) noexcept {
     if (UnhandledExceptionFilter(&pointers) == EXCEPTION_CONTINUE_SEARCH)
         TerminateProcess(GetCurrentProcess(), pointers.ExceptionRecord->ExceptionCode);

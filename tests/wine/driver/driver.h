@@ -1,0 +1,363 @@
+// The driver of the Windows-side end-to-end tests: a small check framework,
+// and the hands and eyes of a person in front of PixGen (starting it, finding
+// its windows, typing and clicking, reading text and pixels), plus a reader
+// for what the recording Quelvano.dll wrote.
+//
+// A test program is a console program that defines its cases with PIX_TEST;
+// the driver supplies main(). Run it through tests/wine/harness.sh, which
+// gives it these variables (Windows paths):
+//   PIX_EXE                 the PixGen.exe under test
+//   PIX_QUELVANO            the stand-in Quelvano.dll
+//   PIX_QUELVANO_RECORDING  its recording variant
+//   PIX_SCRATCH             a fresh folder of this test's own
+// and any further file the test's CMake entry names (FILES VAR=path).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace pixtest {
+
+// --- checks -------------------------------------------------------------------
+
+// Thrown by REQUIRE and by the driver when a case cannot go on; the case
+// ends as failed and the next case runs.
+struct Abort {
+    std::string why;
+};
+
+std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& utf8);
+
+// How a value shows in a failure line.
+std::string Show(const std::wstring& value);
+std::string Show(const wchar_t* value);
+std::string Show(const std::u16string& value);
+std::string Show(const std::string& value);
+std::string Show(const char* value);
+std::string Show(bool value);
+std::string Show(double value);
+std::string Show(const RECT& value);
+std::string Show(const POINT& value);
+std::string Show(const SIZE& value);
+std::string Show(const void* value);
+std::string ShowInteger(long long value);
+std::string ShowUnsigned(unsigned long long value);
+template <class T>
+std::string Show(const T& value) {
+    if constexpr (std::is_enum_v<T>) {
+        return ShowInteger(static_cast<long long>(value));
+    } else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
+        return ShowInteger(value);
+    } else if constexpr (std::is_integral_v<T>) {
+        return ShowUnsigned(value);
+    } else if constexpr (std::is_pointer_v<T>) {
+        return Show(static_cast<const void*>(value));
+    } else {
+        std::ostringstream out;
+        out << value;
+        return out.str();
+    }
+}
+
+// Records one check; prints "ok" or "FAIL" with the place and the context.
+bool Report(bool passed, const char* file, int line, const std::string& what);
+
+template <class A, class B>
+bool ReportEqual(const A& actual, const B& expected, const char* actualText, const char* expectedText,
+                 const char* file, int line) {
+    const bool passed = actual == expected;
+    std::string what = std::string(actualText) + " == " + expectedText;
+    if (!passed) what += ": got " + Show(actual) + ", expected " + Show(expected);
+    return Report(passed, file, line, what);
+}
+
+// A check that Wine is known to fail: it passes (as "todo") while the
+// condition is false, and fails once it holds, so the mark is removed when
+// Wine behaves like Windows.
+bool ReportTodoWine(bool condition, const char* conditionText, const char* file, int line);
+
+// Shown with every check made while it lives, e.g. the row of a case table.
+class Context {
+public:
+    explicit Context(std::string text);
+    ~Context();
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+};
+
+// Ends the current case as skipped, with the reason shown.
+[[noreturn]] void Skip(const std::string& reason);
+// Ends the current case as failed.
+[[noreturn]] void Fail(const std::string& why);
+// A line of information in the output.
+void Note(const std::string& text);
+
+using CaseBody = void (*)();
+struct Registration {
+    Registration(const char* name, CaseBody body);
+};
+
+}  // namespace pixtest
+
+#define PIX_TEST(name)                                                         \
+    static void name##_case();                                                 \
+    static const ::pixtest::Registration name##_registration(#name, &name##_case); \
+    static void name##_case()
+
+#define CHECK(condition) ::pixtest::Report(static_cast<bool>(condition), __FILE__, __LINE__, #condition)
+#define CHECK_EQ(actual, expected) \
+    ::pixtest::ReportEqual((actual), (expected), #actual, #expected, __FILE__, __LINE__)
+#define REQUIRE(condition)                                       \
+    do {                                                         \
+        if (!CHECK(condition)) throw ::pixtest::Abort{#condition}; \
+    } while (0)
+#define REQUIRE_EQ(actual, expected)                                   \
+    do {                                                               \
+        if (!CHECK_EQ(actual, expected)) throw ::pixtest::Abort{#actual}; \
+    } while (0)
+#define CHECK_TODO_WINE(condition) ::pixtest::ReportTodoWine(static_cast<bool>(condition), #condition, __FILE__, __LINE__)
+
+namespace pixtest {
+
+// --- time ---------------------------------------------------------------------
+
+// Generous bounds: a slow machine must not fail a test, a hang must end it.
+inline constexpr DWORD kStartTimeout = 30000;   // until PixGen's window shows
+inline constexpr DWORD kExitTimeout = 15000;    // until a process has ended
+inline constexpr DWORD kReactTimeout = 10000;   // until a window reacts to input
+
+// Polls until the condition holds; false after the timeout. While it waits
+// it handles the messages of the driver's own windows, so that a program
+// sending to them (activation, for one) is never held up by the driver.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 10);
+// Waits that long, handling the driver's own messages.
+void Pause(DWORD ms);
+
+// --- files and the layout of a run ------------------------------------------
+
+// A variable of the environment; Abort when a required one is missing.
+std::wstring Environment(const wchar_t* name);
+std::wstring RequiredEnvironment(const wchar_t* name);
+
+// PIX_SCRATCH, or a path inside it.
+std::wstring Scratch(const std::wstring& relative = std::wstring());
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+std::wstring FolderOf(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);   // empty if missing
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+std::wstring PlainLibrary();       // PIX_QUELVANO
+std::wstring RecordingLibrary();   // PIX_QUELVANO_RECORDING
+
+// What a run's folder holds: the program under a name, and the file copied
+// in beside it as Quelvano.dll (none when empty).
+struct Layout {
+    std::wstring exeName = L"PixGen.exe";
+    std::wstring library = RecordingLibrary();
+};
+inline const std::wstring kNoLibrary;
+
+// Makes a fresh folder Scratch(folder) holding PIX_EXE under layout.exeName
+// and the chosen library as Quelvano.dll; returns the program's path.
+std::wstring Deploy(const std::wstring& folder, const Layout& layout = Layout());
+
+// --- processes ----------------------------------------------------------------
+
+struct StartOptions {
+    // wShowWindow with STARTF_USESHOWWINDOW; negative: no flag at all.
+    int showState = -1;
+    // Added to (or replacing in) the driver's own environment.
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
+    // The working folder; empty: the program's own folder.
+    std::wstring directory;
+};
+
+// A process the driver started. Every such process belongs to a job that is
+// killed with the driver, so a test killed by the harness's watchdog leaves
+// no PixGen behind; the destructor kills it too if it is still running.
+class Process {
+public:
+    static Process Start(const std::wstring& program, const StartOptions& options = {});
+
+    Process() = default;
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    DWORD Id() const noexcept { return id_; }
+    DWORD ThreadId() const noexcept { return threadId_; }   // the first thread: the GUI thread
+    HANDLE Handle() const noexcept { return process_; }
+    bool Running() const;
+    // True once the process has ended, within the timeout.
+    bool WaitForExit(DWORD timeoutMs = kExitTimeout) const;
+    // STILL_ACTIVE (259) while it runs.
+    DWORD ExitCode() const;
+    void Kill();
+    // User plus kernel time so far, in 100 ns units; Abort if it cannot be
+    // read. Wine 8 answers GetProcessTimes with a constant, so under Wine it
+    // comes from the Linux process that carries this one.
+    unsigned long long CpuTime() const;
+
+private:
+    void Close() noexcept;
+
+    std::wstring program_;
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+    DWORD threadId_ = 0;
+};
+
+// True when running under Wine.
+bool UnderWine();
+
+// --- windows ------------------------------------------------------------------
+
+std::wstring ClassName(HWND window);
+// WM_GETTEXT, answered by the window's own procedure.
+std::wstring Text(HWND window);
+// The text Windows keeps for the window, without asking it.
+std::wstring StoredText(HWND window);
+DWORD Style(HWND window);
+DWORD ExStyle(HWND window);
+DWORD ProcessOf(HWND window);
+DWORD ThreadOf(HWND window);
+RECT WindowRect(HWND window);        // screen coordinates
+RECT ClientRect(HWND window);        // client coordinates (left = top = 0)
+RECT ClientRectOnScreen(HWND window);
+POINT CenterOf(const RECT& rect);
+int Width(const RECT& rect);
+int Height(const RECT& rect);
+
+// Top-level windows of a process, hidden ones too, in Z order.
+std::vector<HWND> TopLevelWindows(DWORD processId);
+// Top-level windows of a thread, hidden ones too.
+std::vector<HWND> ThreadWindows(DWORD threadId);
+// Windows that the system itself gives every GUI thread (input method
+// windows and the like), which a program does not create.
+bool IsSystemWindow(HWND window);
+// The module that registered the window's class.
+HMODULE ClassModule(HWND window);
+// One line per window: handle, class, text, styles; for failure output.
+std::string Describe(HWND window);
+std::string Describe(const std::vector<HWND>& windows);
+
+// The visible top-level window of the process with this caption, as soon
+// as it shows; null after the timeout or when the process ends first.
+HWND WaitForWindow(const Process& process, const std::wstring& caption, DWORD timeoutMs = kStartTimeout);
+// PixGen's main window: caption "PIX".
+HWND WaitForMainWindow(const Process& process, DWORD timeoutMs = kStartTimeout);
+// The hidden application window: the one top-level window of the main
+// window's thread besides the main window and the pop-ups it owns (and the
+// system's own windows). Null, with the thread's windows noted, unless
+// there is exactly one.
+HWND FindApplicationWindow(HWND mainWindow);
+
+// A plain top-level window of the driver's own, e.g. to hold the foreground
+// while PixGen starts.
+class OwnWindow {
+public:
+    explicit OwnWindow(const std::wstring& caption, const RECT& where = {40, 40, 340, 240});
+    ~OwnWindow();
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+    HWND Handle() const noexcept { return window_; }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Waits until the window's thread has handled everything sent before
+// (a WM_NULL round trip); false if it does not answer in time.
+bool Responds(HWND window, DWORD timeoutMs = kReactTimeout);
+
+// Direct children, in Z order.
+std::vector<HWND> Children(HWND parent);
+// All descendants, depth first in Z order.
+std::vector<HWND> Descendants(HWND parent);
+// The index-th descendant (from 0) of that class; null if there is none.
+HWND FindDescendant(HWND parent, const std::wstring& className, int index = 0);
+// The descendant with that control id; null if there is none.
+HWND FindDescendantById(HWND parent, int controlId);
+HWND FindDescendantByText(HWND parent, const std::wstring& text);
+
+// --- input --------------------------------------------------------------------
+// Real input through SendInput: it reaches the foreground window as a
+// person's would, through the system's input queue.
+
+enum Modifier : unsigned { kNone = 0, kShift = 1, kControl = 2, kAlt = 4 };
+
+// Makes the window the foreground window and waits until it is.
+bool BringToFront(HWND window, DWORD timeoutMs = kReactTimeout);
+void PressKey(WORD virtualKey, unsigned modifiers = kNone);
+void KeyDown(WORD virtualKey);
+void KeyUp(WORD virtualKey);
+void TypeText(const std::wstring& text);   // KEYEVENTF_UNICODE, one unit at a time
+void MoveMouse(POINT screen);
+void Click(POINT screen, bool right = false);
+void DoubleClick(POINT screen);
+
+// --- pixels -------------------------------------------------------------------
+
+// A copy of part of the screen, as the user sees it.
+class Screenshot {
+public:
+    static Screenshot Capture();                // the whole screen
+    static Screenshot Capture(const RECT& screen);
+
+    // Colour at a point in screen coordinates (inside the captured part).
+    COLORREF At(int x, int y) const;
+    COLORREF At(POINT screen) const { return At(screen.x, screen.y); }
+    const RECT& Area() const noexcept { return area_; }
+    // A 24-bit BMP file.
+    bool Save(const std::wstring& path) const;
+
+private:
+    RECT area_{};
+    std::vector<std::uint32_t> pixels_;   // 0x00RRGGBB, top row first
+};
+
+std::string ShowColor(COLORREF color);
+
+// --- the recording Quelvano.dll -------------------------------------------------
+
+struct RecordedText {
+    std::string name;
+    bool null = false;
+    int codePage = 0;
+    int elementSize = 0;
+    long referenceCount = 0;
+    long length = 0;
+    std::u16string units;   // up to the first zero unit
+};
+
+struct RecordedCall {
+    std::uint16_t x87ControlWord = 0;
+    std::uint32_t mxcsr = 0;
+    std::uint64_t stackPointer = 0;
+    std::vector<RecordedText> texts;   // in the order of the arguments
+    std::uint64_t valorBits = 0;
+    std::uint64_t vencimentoBits = 0;
+
+    double Valor() const;
+    double Vencimento() const;
+    // The text argument of that name; Abort if it was not recorded.
+    const RecordedText& Text(const std::string& name) const;
+};
+
+// Every call in the file, in order; none when the file does not exist.
+// Abort on a malformed file.
+std::vector<RecordedCall> ReadRecording(const std::wstring& path);
+
+}  // namespace pixtest

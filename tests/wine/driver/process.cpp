@@ -1,0 +1,192 @@
+// Starting PixGen the way Windows' shell would, with a start-up information
+// of our own, and making sure it never outlives the test.
+#include "tests/wine/driver/driver.h"
+
+#include <algorithm>
+#include <map>
+
+namespace pixtest {
+
+namespace {
+
+// Every process the driver starts is put in this job, which kills them all
+// when its last handle closes: when the driver ends, however it ends.
+HANDLE KillOnCloseJob() {
+    static const HANDLE job = [] {
+        HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        if (!created) return created;
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return created;
+    }();
+    return job;
+}
+
+struct CaseInsensitiveLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const {
+        return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                    TRUE) == CSTR_LESS_THAN;
+    }
+};
+
+// The driver's own environment with the additions, as a sorted block.
+std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& additions) {
+    std::vector<std::wstring> hidden;   // "=C:=C:\..." entries keep their place in front
+    std::map<std::wstring, std::wstring, CaseInsensitiveLess> variables;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = strings; *p; p += wcslen(p) + 1) {
+            const std::wstring entry = p;
+            const std::size_t equals = entry.find(L'=', 1);
+            if (entry[0] == L'=' || equals == std::wstring::npos)
+                hidden.push_back(entry);
+            else
+                variables[entry.substr(0, equals)] = entry.substr(equals + 1);
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    for (const auto& [name, value] : additions) variables[name] = value;
+    std::vector<wchar_t> block;
+    auto append = [&block](const std::wstring& entry) {
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(L'\0');
+    };
+    for (const std::wstring& entry : hidden) append(entry);
+    for (const auto& [name, value] : variables) append(name + L"=" + value);
+    block.push_back(L'\0');
+    return block;
+}
+
+unsigned long long FromFileTime(const FILETIME& t) {
+    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+bool AllDigits(const std::wstring& text) {
+    if (text.empty()) return false;
+    for (wchar_t c : text)
+        if (c < L'0' || c > L'9') return false;
+    return true;
+}
+
+// The Linux process whose command line is the program's path, through Wine's
+// drive Z: (the file system root); its /proc/PID/stat holds the times.
+unsigned long long LinuxCpuTime(const std::wstring& program) {
+    const std::string wanted = Utf8(program);
+    std::vector<std::wstring> matches;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) throw Abort{"cannot list Z:\\proc"};
+    do {
+        if (!AllDigits(found.cFileName)) continue;
+        const std::wstring folder = std::wstring(L"Z:\\proc\\") + found.cFileName;
+        const std::string commandLine = ReadFileBytes(folder + L"\\cmdline");
+        const std::string first = commandLine.substr(0, commandLine.find('\0'));
+        if (CompareStringOrdinal(Wide(first).c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL)
+            matches.push_back(folder);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    if (matches.size() != 1)
+        throw Abort{"found " + std::to_string(matches.size()) + " Linux processes for " + wanted};
+    // After the command name in parentheses: state, then 10 fields, then
+    // utime and stime in clock ticks of 1/100 s.
+    const std::string stat = ReadFileBytes(matches.front() + L"\\stat");
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) throw Abort{"unreadable " + Utf8(matches.front()) + "\\stat"};
+    std::istringstream fields(stat.substr(close + 1));
+    std::string skipped;
+    for (int i = 0; i < 11; ++i) fields >> skipped;
+    unsigned long long user = 0, system = 0;
+    if (!(fields >> user >> system)) throw Abort{"unreadable times in " + Utf8(matches.front()) + "\\stat"};
+    return (user + system) * 100000ull;
+}
+
+}  // namespace
+
+bool UnderWine() {
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+Process Process::Start(const std::wstring& program, const StartOptions& options) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (options.showState >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(options.showState);
+    }
+    std::wstring commandLine = L"\"" + program + L"\"";
+    const std::wstring directory = options.directory.empty() ? FolderOf(program) : options.directory;
+    std::vector<wchar_t> environment = EnvironmentBlock(options.environment);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), directory.c_str(),
+                        &startup, &info))
+        throw Abort{"cannot start " + Utf8(program) + " (error " + std::to_string(GetLastError()) + ")"};
+    if (HANDLE job = KillOnCloseJob()) AssignProcessToJobObject(job, info.hProcess);
+    ResumeThread(info.hThread);
+    CloseHandle(info.hThread);
+    Process process;
+    process.program_ = program;
+    process.process_ = info.hProcess;
+    process.id_ = info.dwProcessId;
+    process.threadId_ = info.dwThreadId;
+    return process;
+}
+
+Process::Process(Process&& other) noexcept
+    : program_(std::move(other.program_)),
+      process_(std::exchange(other.process_, nullptr)),
+      id_(std::exchange(other.id_, 0)),
+      threadId_(std::exchange(other.threadId_, 0)) {}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        Close();
+        program_ = std::move(other.program_);
+        process_ = std::exchange(other.process_, nullptr);
+        id_ = std::exchange(other.id_, 0);
+        threadId_ = std::exchange(other.threadId_, 0);
+    }
+    return *this;
+}
+
+Process::~Process() {
+    Close();
+}
+
+void Process::Close() noexcept {
+    if (!process_) return;
+    if (Running()) Kill();
+    CloseHandle(process_);
+    process_ = nullptr;
+}
+
+bool Process::Running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(DWORD timeoutMs) const {
+    return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Process::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_) GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+void Process::Kill() {
+    if (!process_) return;
+    TerminateProcess(process_, 0xDEAD);
+    WaitForSingleObject(process_, kExitTimeout);
+}
+
+unsigned long long Process::CpuTime() const {
+    if (UnderWine()) return LinuxCpuTime(program_);
+    FILETIME created, exited, kernel, user;
+    if (!process_ || !GetProcessTimes(process_, &created, &exited, &kernel, &user))
+        throw Abort{"GetProcessTimes failed (error " + std::to_string(GetLastError()) + ")"};
+    return FromFileTime(kernel) + FromFileTime(user);
+}
+
+}  // namespace pixtest
