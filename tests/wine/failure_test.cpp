@@ -621,6 +621,64 @@ PIX_TEST(TrapsOwnFaults) {
     CHECK_EQ(ran, 1);
 }
 
+// The message of a fault from its exception record: the module form by the
+// memory region of the faulting instruction, the kind of access, addresses of
+// pointer width, unknown codes.
+PIX_TEST(FaultMessagesFromRecords) {
+    void* reserved = VirtualAlloc(nullptr, 0x10000, MEM_RESERVE, PAGE_NOACCESS);
+    void* committed = VirtualAlloc(nullptr, 0x10000, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    REQUIRE(reserved != nullptr && committed != nullptr);
+    // A region that is surely free: reserved, then released again.
+    void* freed = VirtualAlloc(nullptr, 0x10000, MEM_RESERVE, PAGE_NOACCESS);
+    REQUIRE(freed != nullptr);
+    VirtualFree(freed, 0, MEM_RELEASE);
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    const auto inKernel32 = reinterpret_cast<const char*>(GetProcAddress(kernel32, "GetTickCount"));
+    // Addresses as wide as a pointer: 16 digits here, 8 in the 32-bit build.
+    const auto hex = [](auto value) {
+        wchar_t text[24];
+        swprintf(text, 24, L"%0*llX", static_cast<int>(sizeof(void*) * 2),
+                 static_cast<unsigned long long>((std::uintptr_t)(value)));
+        return std::wstring(text);
+    };
+    const ULONG_PTR highest = ~ULONG_PTR{0};
+    const struct {
+        const char* name;
+        DWORD code;
+        const void* address;
+        ULONG_PTR access;
+        ULONG_PTR accessed;
+        std::wstring message;
+    } cases[] = {
+        {"in a system library", EXCEPTION_ACCESS_VIOLATION, inKernel32, 1, 0x10,
+         L"Access violation at address " + hex(inKernel32) +
+             L" in module 'kernel32.dll'. Write of address " + hex(0x10)},
+        {"in private memory", EXCEPTION_ACCESS_VIOLATION, committed, 8, reinterpret_cast<ULONG_PTR>(committed),
+         L"Access violation at address " + hex(committed) + L". Execution of address " + hex(committed)},
+        {"in reserved memory", EXCEPTION_ACCESS_VIOLATION, reserved, 0, highest,
+         L"Access violation at address " + hex(reserved) + L". Read of address " + hex(highest)},
+        // Free memory has no allocation base: the base 0 names the program file.
+        {"in free memory", EXCEPTION_ACCESS_VIOLATION, freed, 3, 0,
+         L"Access violation at address " + hex(freed) +
+             L" in module 'failure_test.exe'. Invalid access of address " + hex(0)},
+        {"unknown code", 0xC0000001, inKernel32, 0, 0, L"External exception C0000001"},
+        {"illegal instruction", EXCEPTION_ILLEGAL_INSTRUCTION, inKernel32, 0, 0, L"External exception C000001D"},
+        {"x87 stack check", EXCEPTION_FLT_STACK_CHECK, inKernel32, 0, 0, L"Invalid floating point operation"},
+    };
+    for (const auto& c : cases) {
+        Context context(c.name);
+        pix::faults::Fault fault{};
+        fault.record.ExceptionCode = c.code;
+        fault.record.ExceptionAddress = const_cast<void*>(c.address);
+        fault.record.NumberParameters = 2;
+        fault.record.ExceptionInformation[0] = c.access;
+        fault.record.ExceptionInformation[1] = c.accessed;
+        CHECK_EQ(Message(pix::faults::FailureOf(fault)), c.message);
+    }
+    VirtualFree(reserved, 0, MEM_RELEASE);
+    VirtualFree(committed, 0, MEM_RELEASE);
+}
+
 // What the traps leave alone: software exceptions (a library may raise and
 // catch its own), and faults inside Windows' code outside a foreign call.
 PIX_TEST(LeavesOthersAlone) {
