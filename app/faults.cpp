@@ -43,9 +43,13 @@
 //   Faults inside Windows' own code outside a foreign call are left to
 //   Windows: such code may expect them (probing a pointer), and jumping over
 //   its frames could leave the dispatch of a message in disorder.
-// Known limit: a processor fault that the library, or Windows code it calls,
+// Known limits: a processor fault that the library, or Windows code it calls,
 // would have handled itself is taken all the same, since a vectored handler
-// runs first. Processor faults are not how a library reports anything.
+// runs first; processor faults are not how a library reports anything. And a
+// software exception that the library raises and does not catch is not
+// turned into a failure: it goes on as an unhandled exception (the end of
+// the process). Only a handler in the frame of the call, consulted after the
+// library's own, could tell "not caught" from "not caught yet".
 //
 // MSVC: __try/__except around the body, with the same choice in its filter.
 // The system then unwinds the frames in between (their termination handlers
