@@ -191,15 +191,39 @@ stop_session() {
     rm -f "$state"
 }
 
-# Opens a session and writes its state file. The caller holds the session
-# lock, and no live session exists, so any Wine process of the prefix and any
-# Xvfb of an earlier state file are leftovers of a run that was killed.
+# Opens a session and writes its state file.
 start_session() {
     local state=$1 started=$SECONDS
+    [[ -f $ANCHOR ]] || die "no session anchor at $ANCHOR (build the tests first, or give --anchor)"
+    start_display "$state"
+    prepare_prefix
+
+    local anchor_log=$LOGS/anchor.log
+    (cd "$WINE_DIR" && exec wine "$ANCHOR") </dev/null >"$anchor_log" 2>&1 8>&- 9>&- &
+    local anchor=$!
+    printf 'DISPLAY=%s\nXVFB_PID=%s\nANCHOR_PID=%s\n' "$DISPLAY" "$S_XVFB" "$anchor" >"$state"
+    local tenths=900
+    while ! grep -q '^ready' "$anchor_log" && ((tenths-- > 0)); do
+        kill -0 "$anchor" 2>/dev/null || { stop_session "$state"; die "the desktop did not open (log: $anchor_log)"; }
+        sleep 0.1
+    done
+    grep -q "^ready $SCREEN_SIZE" "$anchor_log" || {
+        stop_session "$state"
+        die "the desktop did not open at $SCREEN_SIZE: $(head -c 200 "$anchor_log")"
+    }
+    say "session on display $DISPLAY ready in $((SECONDS - started)) s"
+}
+
+# The first half of a session: leftovers cleared, then a fresh Xvfb, whose
+# display goes to DISPLAY and, with its id, to the state file. The caller
+# holds the session lock, and no live session exists, so any Wine process of
+# the prefix and any Xvfb of an earlier state file are leftovers of a run
+# that was killed.
+start_display() {
+    local state=$1
     stop_session "$STATE"
     stop_session "$PRIVATE_STATE"
     wineserver -k >/dev/null 2>&1 8>&- 9>&- || true
-    [[ -f $ANCHOR ]] || die "no session anchor at $ANCHOR (build the tests first, or give --anchor)"
 
     # Xvfb picks a free display itself and says which (no race with others
     # probing lock files).
@@ -215,25 +239,9 @@ start_session() {
     done
     [[ -s $display_file ]] || { kill "$xvfb" 2>/dev/null; die "Xvfb named no display (log: $LOGS/xvfb.log)"; }
     export DISPLAY=:$(tr -dc 0-9 <"$display_file")
+    S_XVFB=$xvfb
     # Written now, so that a failure from here on is cleaned up by stop.
     printf 'DISPLAY=%s\nXVFB_PID=%s\nANCHOR_PID=%s\n' "$DISPLAY" "$xvfb" "-" >"$state"
-
-    prepare_prefix
-
-    local anchor_log=$LOGS/anchor.log
-    (cd "$WINE_DIR" && exec wine "$ANCHOR") </dev/null >"$anchor_log" 2>&1 8>&- 9>&- &
-    local anchor=$!
-    printf 'DISPLAY=%s\nXVFB_PID=%s\nANCHOR_PID=%s\n' "$DISPLAY" "$xvfb" "$anchor" >"$state"
-    tenths=900
-    while ! grep -q '^ready' "$anchor_log" && ((tenths-- > 0)); do
-        kill -0 "$anchor" 2>/dev/null || { stop_session "$state"; die "the desktop did not open (log: $anchor_log)"; }
-        sleep 0.1
-    done
-    grep -q "^ready $SCREEN_SIZE" "$anchor_log" || {
-        stop_session "$state"
-        die "the desktop did not open at $SCREEN_SIZE: $(head -c 200 "$anchor_log")"
-    }
-    say "session on display $DISPLAY ready in $((SECONDS - started)) s"
 }
 
 take_session_lock() {
@@ -270,7 +278,9 @@ cmd_start() {
         say "session on display $S_DISPLAY is already open"
         return 0
     fi
+    trap 'stop_session "$STATE"' EXIT
     start_session "$STATE"
+    trap - EXIT
 }
 
 cmd_stop() {
@@ -284,12 +294,11 @@ cmd_prepare() {
     set_paths "$1"
     require_tools
     take_session_lock
-    session_alive "$STATE" || stop_session "$STATE"
-    # wineboot needs a display of its own when no session lends one.
-    if ! prefix_ready; then
-        start_session "$PRIVATE_STATE"
-        stop_session "$PRIVATE_STATE"
-    fi
+    prefix_ready && return 0
+    # wineboot needs a display; no session can be open on an unprepared prefix.
+    trap 'stop_session "$PRIVATE_STATE"' EXIT
+    start_display "$PRIVATE_STATE"
+    prepare_prefix
 }
 
 cmd_shot() {
