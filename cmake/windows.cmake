@@ -62,3 +62,13 @@ target_compile_definitions(QuelvanoRecording PRIVATE QUELVANO_RECORDING)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
     add_subdirectory(tests/wine)
 endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    add_subdirectory(tests/i686)
+endif()
+
+# The sample charge that scripts/run types into the window where nobody watches.
+add_executable(sample_charge scripts/demo/sample_charge.cpp)
+target_include_directories(sample_charge PRIVATE ${CMAKE_SOURCE_DIR})
+if(MINGW)
+    target_link_options(sample_charge PRIVATE -municode)
+endif()

@@ -11,10 +11,12 @@
 
 #include "app/core/compiler.h"
 
-#ifdef QUELVANO_BUILDING_DLL
-#  define QUELVANO_API __declspec(dllexport)
-#else
-#  define QUELVANO_API __declspec(dllimport)
+#ifndef QUELVANO_API
+#  ifdef QUELVANO_BUILDING_DLL
+#    define QUELVANO_API __declspec(dllexport)
+#  else
+#    define QUELVANO_API __declspec(dllimport)
+#  endif
 #endif
 
 extern "C" QUELVANO_API const wchar_t* PIX_STDCALL NewPix(

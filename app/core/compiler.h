@@ -157,4 +157,21 @@ inline std::uint32_t Mxcsr() noexcept {
 #endif
 }
 
+// The stack pointer here and now; the tests of the calling convention use it.
+inline std::uintptr_t StackPointer() noexcept {
+#if PIX_GNU && PIX_X86_32
+    std::uintptr_t sp = 0;
+    __asm__ __volatile__("movl %%esp, %0" : "=r"(sp) : : "memory");
+    return sp;
+#elif PIX_GNU && PIX_X86_64
+    std::uintptr_t sp = 0;
+    __asm__ __volatile__("movq %%rsp, %0" : "=r"(sp) : : "memory");
+    return sp;
+#elif PIX_MSVC
+    return reinterpret_cast<std::uintptr_t>(_AddressOfReturnAddress()) + sizeof(void*);
+#else
+    return 0;
+#endif
+}
+
 }  // namespace pix::cpu
