@@ -1,5 +1,8 @@
 // Thin views of the form's child controls. The form's window owns them
-// (Windows destroys children with their parent); these only name them.
+// (Windows destroys children with their parent); these create and name them.
+// What a control does on its own (the fields' height rule, the labels'
+// sizing to their text) lives in a subclass procedure that needs nothing but
+// the window, so no C++ object has to outlive anything.
 #pragma once
 
 #include <windows.h>
@@ -7,37 +10,88 @@
 #include <string>
 #include <string_view>
 
+#include "form/core/layout.h"
+
 namespace pix {
+
+// Where a control goes and what it starts with; its kind adds its styles.
+struct ControlSpec {
+    HWND parent;
+    int id;
+    const wchar_t* text;
+    layout::Rect bounds;
+};
 
 class TControl {
 public:
+    virtual ~TControl() = default;
+
     HWND Handle() const noexcept { return handle_; }
     void Attach(HWND handle) noexcept { handle_ = handle; }
 
+    // In the client coordinates of the parent.
+    layout::Rect Bounds() const;
+    void SetBounds(const layout::Rect& bounds) const;
+    void SetFont(HFONT font) const;
+
+    // Takes the focus the way a Tab press gives it.
+    virtual void FocusFromKeyboard() const;
+
 protected:
+    void CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, const ControlSpec& spec);
+
     HWND handle_ = nullptr;
 };
 
 class TEdit : public TControl {
 public:
+    // A single-line field: any characters, no limit of its own, scrolls
+    // sideways, as high as its font's rule says.
+    void Create(const ControlSpec& spec);
+
     // The text exactly as the field holds it.
     std::u16string Text() const;
+
+    // From the keyboard the field selects all its text; a click leaves the
+    // caret where it went.
+    void FocusFromKeyboard() const override;
 };
 
 class TMemo : public TControl {
 public:
+    // The result area: wraps its lines, vertical scroll bar always shown.
+    void Create(const ControlSpec& spec);
+
     std::u16string Text() const;
     // Appends a line by the result area's rule: at the end, caret after it,
     // scrolled into view, not undoable.
     void AppendLine(std::u16string_view line);
 };
 
-class TButton : public TControl {};
-class TPanel : public TControl {};
-class TLabel : public TControl {};
+class TButton : public TControl {
+public:
+    // A plain push button: neither default nor cancel.
+    void Create(const ControlSpec& spec);
+};
+
+class TPanel : public TControl {
+public:
+    // Borderless, captionless, in the window's background colour; it passes
+    // its children's notifications up to the form.
+    void Create(const ControlSpec& spec);
+};
+
+class TLabel : public TControl {
+public:
+    // One line, no accelerators, sized to its text.
+    void Create(const ControlSpec& spec);
+};
 
 class TDateTimePicker : public TControl {
 public:
+    // Short date format, no check box, no range; as high as the fields.
+    void Create(const ControlSpec& spec);
+
     // Day count from 30 December 1899, the time of day as the fraction.
     double DateTime() const;
     void SetDateTime(double value);

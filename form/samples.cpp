@@ -1,34 +1,343 @@
 #include "form/samples.h"
 
+#include <cwchar>
+
 #include "app/application.h"
+#include "app/core/failure.h"
+#include "form/control_ids.h"
 
 TForm1* Form1 = nullptr;
 
 namespace {
+
+namespace ids = pix::ids;
+namespace layout = pix::layout;
+
 constexpr wchar_t kFormClass[] = L"TForm1";
-constexpr int kClientWidth = 635;
-constexpr int kClientHeight = 491;
+constexpr wchar_t kFontFace[] = L"Tahoma";
+// 21 December 2021 16:11:57.851, on every run.
+constexpr double kInitialVencimento = 44551 + 0.6749751273164293;
+// Not in the Vista headers this program is built against.
+constexpr UINT kWmDpiChanged = 0x02E0;
+
+using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+
+// The DPI of the monitor nearest to the window's centre where the platform
+// knows per-monitor DPI (Windows 8.1 on), the system DPI elsewhere.
+int MonitorDpi(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const POINT centre{r.left + (r.right - r.left) / 2, r.top + (r.bottom - r.top) / 2};
+    const HMONITOR monitor = MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST);
+    wchar_t path[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    if (n > 0 && n + 12 < MAX_PATH) {
+        wcscat(path, L"\\shcore.dll");
+        const pix::UniqueLibrary shcore(LoadLibraryW(path));
+        if (shcore) {
+            // Through void(*)() so the compiler accepts the change of type.
+            const auto getDpi = reinterpret_cast<GetDpiForMonitorFunction>(
+                reinterpret_cast<void (*)()>(GetProcAddress(shcore.Get(), "GetDpiForMonitor")));
+            UINT x = 0, y = 0;
+            if (getDpi && SUCCEEDED(getDpi(monitor, kEffectiveDpi, &x, &y)) && y > 0) return static_cast<int>(y);
+        }
+    }
+    pix::WindowDC screen(nullptr);
+    const int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
+    return dpi > 0 ? dpi : layout::kDesignDpi;
+}
+
+bool IsTabStop(HWND window) {
+    return (GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(window) && IsWindowEnabled(window);
+}
+
+bool CanTakeFocus(HWND window) { return IsWindowVisible(window) && IsWindowEnabled(window); }
+
+bool Pressed(int key) { return GetKeyState(key) < 0; }
+
 }  // namespace
 
 TForm1::~TForm1() {
     DestroyHandle();
 }
 
+// --- building ----------------------------------------------------------------
+
 void TForm1::Create() {
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     const DWORD exStyle = pix::Application->MainFormOnTaskBar() ? WS_EX_APPWINDOW : 0;
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    const layout::FormGeometry design = layout::DesignGeometry();
+    RECT frame{0, 0, design.client.width, design.client.height};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     CreateHandle({kFormClass, CS_DBLCLKS, pix::Application->Icon(), GetSysColorBrush(COLOR_BTNFACE)},
                  {L"PIX", style, exStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                   frame.bottom - frame.top, nullptr});
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(pix::Application->Icon()));
+
+    // Built as designed at 96 DPI, then scaled like any later change of DPI.
+    const int dpi = MonitorDpi(Handle());
+    SetClientSize(design.client);
+    fontHeight_ = design.fontHeight;
+    margins_ = design.margins;
+    CreateControls();
+    ApplyFont();
+    edtVencimento.SetDateTime(kInitialVencimento);
+    controlsCreated_ = true;
+    LayOutDockedControls();
+    if (dpi != dpi_) {
+        ScaleControls(dpi_, dpi);
+        SetClientSize(layout::ScaleSize(design.client, layout::kDesignDpi, dpi));
+        LayOutDockedControls();
+    }
 }
 
-void TForm1::Button2Click(void*) {}
+void TForm1::CreateControls() {
+    const layout::FormGeometry design = layout::DesignGeometry();
+    const HWND form = Handle();
+    const auto spec = [&](HWND parent, int id, const wchar_t* text) {
+        return pix::ControlSpec{parent, id, text, design[id]};
+    };
+    // The window's children in their tab order, then the panel's fields in
+    // theirs, each after the label that names it.
+    Memo1.Create(spec(form, ids::Memo1, L""));
+    Button2.Create(spec(form, ids::Button2, L"Gerar"));
+    Panel1.Create(spec(form, ids::Panel1, L""));
+    const HWND panel = Panel1.Handle();
+    Label1.Create(spec(panel, ids::Label1, L"Chave Pix"));
+    edtCodigoSolicitacaoBancoCentral.Create(spec(panel, ids::edtCodigoSolicitacaoBancoCentral, L""));
+    Label3.Create(spec(panel, ids::Label3, L"Conv\u00eanio"));
+    edtConvenio.Create(spec(panel, ids::edtConvenio, L""));
+    Label2.Create(spec(panel, ids::Label2, L"DeveloperApplicationKey"));
+    edtDeveloperApplicationKey.Create(spec(panel, ids::edtDeveloperApplicationKey, L""));
+    Label4.Create(spec(panel, ids::Label4, L"ClientId"));
+    edtClientId.Create(spec(panel, ids::edtClientId, L""));
+    Label5.Create(spec(panel, ids::Label5, L"ClientSecret"));
+    edtClientSecret.Create(spec(panel, ids::edtClientSecret, L""));
+    Label6.Create(spec(panel, ids::Label6, L"Boleto"));
+    edtBoleto.Create(spec(panel, ids::edtBoleto, L""));
+    Label7.Create(spec(panel, ids::Label7, L"Valor"));
+    edtValor.Create(spec(panel, ids::edtValor, L""));
+    Label8.Create(spec(panel, ids::Label8, L"Vencimento"));
+    edtVencimento.Create(spec(panel, ids::edtVencimento, L""));
+}
 
-bool TForm1::PreTranslateMessage(const MSG&) { return false; }
+pix::TControl& TForm1::Control(int id) {
+    // In declaration order, which is the order of the ids.
+    pix::TControl* const controls[ids::kCount] = {
+        &Memo1,  &Button2, &Panel1, &edtCodigoSolicitacaoBancoCentral, &edtConvenio, &edtDeveloperApplicationKey,
+        &edtBoleto, &Label1, &Label2, &Label3, &Label4, &edtClientId, &Label5, &edtClientSecret,
+        &Label6, &Label7, &Label8, &edtVencimento, &edtValor};
+    return *controls[ids::Index(id)];
+}
+
+// --- geometry ----------------------------------------------------------------
+
+void TForm1::ScaleControls(int fromDpi, int toDpi) {
+    // From the edges the controls have now, not from the design: this is the
+    // same step at creation and at every later change of DPI.
+    layout::FormGeometry current;
+    current.fontHeight = fontHeight_;
+    current.margins = margins_;
+    for (int id = ids::kFirst; id < ids::kEnd; ++id) current[id] = Control(id).Bounds();
+    const layout::FormGeometry scaled = layout::ScaleGeometry(current, fromDpi, toDpi);
+    for (int id = ids::kFirst; id < ids::kEnd; ++id) Control(id).SetBounds(scaled[id]);
+    fontHeight_ = scaled.fontHeight;
+    margins_ = scaled.margins;
+    dpi_ = toDpi;
+    // The fields then take their heights and the labels their sizes from the
+    // new font.
+    ApplyFont();
+}
+
+void TForm1::ApplyFont() {
+    LOGFONTW font{};
+    font.lfHeight = -fontHeight_;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    wcscpy(font.lfFaceName, kFontFace);
+    pix::UniqueFont created(CreateFontIndirectW(&font));
+    if (!created) throw pix::Failure(u"WindowError", u"Cannot create the form's font");
+    for (int id = ids::kFirst; id < ids::kEnd; ++id) Control(id).SetFont(created.Get());
+    // The old font goes only now that no control uses it any more.
+    font_ = std::move(created);
+}
+
+void TForm1::LayOutDockedControls() {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const layout::Docked docked = layout::LayOutDocked(
+        {{client.right, client.bottom}, Panel1.Bounds().Height(), Button2.Bounds().Height(), margins_,
+         Memo1.Bounds()});
+    Panel1.SetBounds(docked.panel);
+    Button2.SetBounds(docked.button);
+    Memo1.SetBounds(docked.memo);
+}
+
+void TForm1::SetClientSize(layout::Size size) {
+    // Whatever the frame is (its metrics depend on the DPI and the style),
+    // the outer size changes by what the client area lacks.
+    RECT window{}, client{};
+    GetWindowRect(Handle(), &window);
+    GetClientRect(Handle(), &client);
+    const int width = window.right - window.left + size.width - client.right;
+    const int height = window.bottom - window.top + size.height - client.bottom;
+    SetWindowPos(Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// --- focus and keys ------------------------------------------------------------
+
+namespace {
+
+// The tab cycle: the window's children in tab order, each followed by its
+// own children in theirs. Panel1 is in it but is no tab stop.
+constexpr int kTabCycle[] = {ids::Memo1,
+                             ids::Button2,
+                             ids::Panel1,
+                             ids::edtCodigoSolicitacaoBancoCentral,
+                             ids::edtConvenio,
+                             ids::edtDeveloperApplicationKey,
+                             ids::edtClientId,
+                             ids::edtClientSecret,
+                             ids::edtBoleto,
+                             ids::edtValor,
+                             ids::edtVencimento};
+constexpr int kTabCycleLength = sizeof kTabCycle / sizeof kTabCycle[0];
+
+// The window's direct children, among which the arrow keys move.
+constexpr int kWindowChildren[] = {ids::Memo1, ids::Button2, ids::Panel1};
+constexpr int kWindowChildrenCount = sizeof kWindowChildren / sizeof kWindowChildren[0];
+
+template <std::size_t N>
+int PositionIn(const int (&cycle)[N], int id) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (cycle[i] == id) return static_cast<int>(i);
+    return -1;
+}
+
+int Wrap(int index, int count) { return ((index % count) + count) % count; }
+
+}  // namespace
+
+pix::TControl* TForm1::FocusedControl() {
+    // The focus may sit in a window inside a control: the control is the
+    // nearest ancestor that is one of ours.
+    for (HWND w = GetFocus(); w && w != Handle(); w = GetParent(w))
+        for (int id = ids::kFirst; id < ids::kEnd; ++id)
+            if (Control(id).Handle() == w) return &Control(id);
+    return nullptr;
+}
+
+void TForm1::FocusNextTabStop(const pix::TControl* from, bool forward) {
+    const int step = forward ? 1 : -1;
+    // With nothing focused, forward starts at the first stop, backward at the last.
+    int position = from ? PositionIn(kTabCycle, GetDlgCtrlID(from->Handle())) : -1;
+    if (position < 0) position = forward ? -1 : 0;
+    for (int i = 1; i <= kTabCycleLength; ++i) {
+        pix::TControl& candidate = Control(kTabCycle[Wrap(position + i * step, kTabCycleLength)]);
+        if (IsTabStop(candidate.Handle())) {
+            candidate.FocusFromKeyboard();
+            return;
+        }
+    }
+}
+
+void TForm1::FocusNextSibling(const pix::TControl* from, bool forward) {
+    const int step = forward ? 1 : -1;
+    const int position = PositionIn(kWindowChildren, GetDlgCtrlID(from->Handle()));
+    for (int i = 1; i < kWindowChildrenCount; ++i) {
+        pix::TControl& candidate = Control(kWindowChildren[Wrap(position + i * step, kWindowChildrenCount)]);
+        if (CanTakeFocus(candidate.Handle())) {
+            candidate.FocusFromKeyboard();
+            return;
+        }
+    }
+}
+
+bool TForm1::PreTranslateMessage(const MSG& message) {
+    if (message.message != WM_KEYDOWN || !controlsCreated_) return false;
+    if (message.hwnd != Handle() && !IsChild(Handle(), message.hwnd)) return false;
+    const bool shift = Pressed(VK_SHIFT), control = Pressed(VK_CONTROL), alt = Pressed(VK_MENU);
+    pix::TControl* const focused = FocusedControl();
+    switch (message.wParam) {
+        case VK_TAB:
+            if (control || alt) return false;
+            FocusNextTabStop(focused, !shift);
+            return true;  // never translated: no tab character reaches the result area
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN:
+            // The fields, the result area and the picker use the arrows themselves.
+            if (focused != &Button2 && focused != &Panel1) return false;
+            FocusNextSibling(focused, message.wParam == VK_RIGHT || message.wParam == VK_DOWN);
+            return true;
+        case VK_RETURN:
+            // A push button clicks on Space by itself, not on Enter. Enter
+            // anywhere else is the control's own business: no default button.
+            if (focused != &Button2 || shift || control || alt) return false;
+            Button2Click(nullptr);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void TForm1::RememberFocus() {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(Handle(), focus)) lastFocus_ = focus;
+}
+
+void TForm1::RestoreFocus() {
+    // First activation: the first tab stop of the cycle. Later ones: the
+    // control that had the focus, as the user left it (no selecting all).
+    if (lastFocus_ && IsWindow(lastFocus_) && IsChild(Handle(), lastFocus_))
+        SetFocus(lastFocus_);
+    else
+        SetFocus(Memo1.Handle());
+}
+
+// --- messages --------------------------------------------------------------------
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE:
+            // A minimised window has no client area to lay out; restoring
+            // lays it out again.
+            if (controlsCreated_ && wParam != SIZE_MINIMIZED) LayOutDockedControls();
+            break;
+        case WM_ACTIVATE:
+            if (!controlsCreated_) break;
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                RememberFocus();
+                break;
+            }
+            if (HIWORD(wParam)) break;  // activated while minimised: no focus to give
+            RestoreFocus();
+            return 0;
+        case kWmDpiChanged: {
+            const int newDpi = HIWORD(wParam);
+            if (controlsCreated_ && newDpi > 0 && newDpi != dpi_) ScaleControls(dpi_, newDpi);
+            if (const auto* proposed = reinterpret_cast<const RECT*>(lParam))
+                SetWindowPos(Handle(), nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
+                             proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            // The proposed rectangle may be the current one: no WM_SIZE then.
+            if (controlsCreated_) LayOutDockedControls();
+            return 0;
+        }
+        case WM_COMMAND:
+            if (controlsCreated_ && reinterpret_cast<HWND>(lParam) == Button2.Handle() &&
+                HIWORD(wParam) == BN_CLICKED) {
+                Button2Click(nullptr);
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
     return TForm::HandleMessage(message, wParam, lParam);
 }

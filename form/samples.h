@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
-#include <string>
+#include <array>
 
 #include "app/form.h"
+#include "app/handles.h"
 #include "form/controls.h"
+#include "form/core/layout.h"
 #include "pixlib/core/counted_text.h"
 
 class TForm1 : public pix::TForm {
@@ -48,6 +50,29 @@ private:
     // Reads the five credential fields and calls the library; returns its
     // result pointer unchanged.
     const wchar_t* GerarPix(const pix::CountedText& boleto, double valor, double vencimento);
+
+    // --- building and geometry ---
+    void CreateControls();
+    pix::TControl& Control(int id);
+    // Edges, margins and font from one DPI to another; the layout follows.
+    void ScaleControls(int fromDpi, int toDpi);
+    void ApplyFont();
+    void LayOutDockedControls();
+    void SetClientSize(pix::layout::Size size);
+
+    // --- focus and keys ---
+    pix::TControl* FocusedControl();
+    void FocusNextTabStop(const pix::TControl* from, bool forward);
+    void FocusNextSibling(const pix::TControl* from, bool forward);
+    void RememberFocus();
+    void RestoreFocus();
+
+    int dpi_ = pix::layout::kDesignDpi;
+    int fontHeight_ = 0;
+    pix::layout::Margins margins_;
+    pix::UniqueFont font_;  // the one font of every control
+    bool controlsCreated_ = false;
+    HWND lastFocus_ = nullptr;  // where the focus goes back on activation
 };
 
 extern TForm1* Form1;
