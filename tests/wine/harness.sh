@@ -3,8 +3,11 @@
 # would meet PixGen: on a screen (a private Xvfb), inside a Wine virtual
 # desktop, in a Wine prefix of the build tree's own.
 #
-# Commands (BUILD is the x86_64 Windows build tree; all the harness keeps lies
-# in BUILD/wine/):
+# Commands (BUILD is a Windows build tree; all the harness keeps lies in
+# BUILD/wine/). An x86_64 tree runs under the machine's wine64; an i686 tree
+# (told apart by its PixGen.exe) runs inside the emulated 32-bit Wine of
+# scripts/i686-env, on the same kind of Xvfb, with the build tree shared into
+# its root at the same path:
 #   harness.sh start BUILD [--anchor EXE]
 #       Opens a session: Xvfb on a free display, the prefix (prepared on first
 #       use), and the virtual desktop, held open by EXE (session_anchor.exe).
@@ -58,6 +61,37 @@ require_tools() {
     for tool in wine wineserver Xvfb flock; do
         command -v "$tool" >/dev/null || skip "$tool is not installed (packages wine, wine64, xvfb, util-linux)"
     done
+    if [[ $ARCH == i686 ]]; then
+        local status
+        status=$("$I686_ENV" status 2>&1) || skip "the emulated 32-bit Wine is not prepared (scripts/i686-env prepare): ${status%%$'\n'*}"
+    fi
+}
+
+# --- Wine, native or emulated ------------------------------------------------
+
+# The machine of BUILD/PixGen.exe: 14c is i686, 8664 x86_64.
+pe_machine() {
+    local pe
+    pe=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    od -An -tx2 -j$((pe + 4)) -N2 "$1" | tr -d ' '
+}
+
+# Runs a Wine command ("wine", "wineserver", "wineboot") with the variables
+# given before it as VAR=VALUE. The emulated Wine lives in its own root and
+# sees only what it is handed.
+wine_do() { (wine_exec "$@"); }
+
+# The same in place of the calling shell, so that its process id is Wine's
+# (the session's state names the anchor by it).
+wine_exec() {
+    local -a vars=()
+    while [[ $# -gt 0 && $1 == *=* ]]; do vars+=("$1"); shift; done
+    if [[ $ARCH == i686 ]]; then
+        exec "$I686_ENV" run WINEPREFIX="$WINEPREFIX" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
+            WINEARCH="$WINEARCH" DISPLAY="${DISPLAY:-}" "${vars[@]}" -- "$@"
+    else
+        exec env "${vars[@]}" "$@"
+    fi
 }
 
 # --- paths -----------------------------------------------------------------------
@@ -76,7 +110,14 @@ set_paths() {
     ANCHOR=$BUILD/tests/wine/session_anchor.exe
     mkdir -p "$WINE_DIR" "$LOGS" "$RUNS" "$SHOTS"
     export WINEPREFIX=$PREFIX WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+    ARCH=x86_64
     export WINEARCH=win64
+    if [[ -f $BUILD/PixGen.exe && $(pe_machine "$BUILD/PixGen.exe") == 014c ]]; then
+        ARCH=i686
+        export WINEARCH=win32
+        I686_ENV=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/i686-env
+        export PIXGEN_I386_SHARE=$BUILD
+    fi
 }
 
 # Z: is Wine's drive for the Unix root.
@@ -102,7 +143,7 @@ prepare_prefix() {
         local started=$SECONDS
         say "preparing the Wine prefix $PREFIX"
         rm -rf "$PREFIX"
-        { wineboot -i && wineserver -w; } >"$LOGS/wineboot.log" 2>&1 8>&- 9>&- \
+        { wine_do wineboot -i && wine_do wineserver -w; } >"$LOGS/wineboot.log" 2>&1 8>&- 9>&- \
             || die "wineboot failed (log: $LOGS/wineboot.log)"
         local fonts=/usr/share/wine/fonts
         # Tahoma for the dialog font, Marlett for the glyphs of the caption
@@ -127,7 +168,7 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
 "ShowCrashDialog"=dword:00000000
 EOF
-        { wine reg import "$(windows_path "$WINE_DIR/prefix.reg")" && wineserver -w; } \
+        { wine_do wine reg import "$(windows_path "$WINE_DIR/prefix.reg")" && wine_do wineserver -w; } \
             >>"$LOGS/wineboot.log" 2>&1 8>&- 9>&- || die "the prefix's settings failed (log: $LOGS/wineboot.log)"
         printf '%s\nprepared %s in %d s\n' "$PREFIX_RECIPE" "$(date -u +%FT%TZ)" $((SECONDS - started)) \
             >"$PREFIX_STAMP"
@@ -185,7 +226,7 @@ stop_pid() {
 stop_session() {
     local state=$1
     read_state "$state" || { rm -f "$state"; return 0; }
-    DISPLAY=$S_DISPLAY wineserver -k >/dev/null 2>&1 8>&- 9>&- || true
+    DISPLAY=$S_DISPLAY wine_do wineserver -k >/dev/null 2>&1 8>&- 9>&- || true
     stop_pid "$S_ANCHOR" session_anchor
     stop_pid "$S_XVFB" Xvfb
     rm -f "$state"
@@ -199,7 +240,7 @@ start_session() {
     prepare_prefix
 
     local anchor_log=$LOGS/anchor.log
-    (cd "$WINE_DIR" && exec wine "$ANCHOR") </dev/null >"$anchor_log" 2>&1 8>&- 9>&- &
+    (cd "$WINE_DIR" && wine_exec wine "$ANCHOR") </dev/null >"$anchor_log" 2>&1 8>&- 9>&- &
     local anchor=$!
     printf 'DISPLAY=%s\nXVFB_PID=%s\nANCHOR_PID=%s\n' "$DISPLAY" "$S_XVFB" "$anchor" >"$state"
     local tenths=900
@@ -223,7 +264,7 @@ start_display() {
     local state=$1
     stop_session "$STATE"
     stop_session "$PRIVATE_STATE"
-    wineserver -k >/dev/null 2>&1 8>&- 9>&- || true
+    wine_do wineserver -k >/dev/null 2>&1 8>&- 9>&- || true
 
     # Xvfb picks a free display itself and says which (no race with others
     # probing lock files).
@@ -381,7 +422,7 @@ cmd_run() {
     environment+=("PIX_SCRATCH=$(windows_path "$scratch")")
 
     local started=$SECONDS timed_out=0 rc=0
-    (cd "$scratch" && exec env DISPLAY="$SESSION_DISPLAY" "${environment[@]}" wine "$program" "$@") \
+    (cd "$scratch" && DISPLAY=$SESSION_DISPLAY wine_exec "${environment[@]}" wine "$program" "$@") \
         </dev/null 8>&- 9>&- &
     TEST_PID=$!
     while kill -0 "$TEST_PID" 2>/dev/null; do
