@@ -1,6 +1,7 @@
 #include "form/samples.h"
 
-#include <cwchar>
+#include <algorithm>
+#include <string>
 
 #include "app/application.h"
 #include "app/core/failure.h"
@@ -30,11 +31,12 @@ int MonitorDpi(HWND window) {
     GetWindowRect(window, &r);
     const POINT centre{r.left + (r.right - r.left) / 2, r.top + (r.bottom - r.top) / 2};
     const HMONITOR monitor = MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST);
-    wchar_t path[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    if (n > 0 && n + 12 < MAX_PATH) {
-        wcscat(path, L"\\shcore.dll");
-        const pix::UniqueLibrary shcore(LoadLibraryW(path));
+    wchar_t system[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        // From the system folder only, never from wherever the search path leads.
+        const std::wstring path = std::wstring(system, n) + L"\\shcore.dll";
+        const pix::UniqueLibrary shcore(LoadLibraryW(path.c_str()));
         if (shcore) {
             // Through void(*)() so the compiler accepts the change of type.
             const auto getDpi = reinterpret_cast<GetDpiForMonitorFunction>(
@@ -159,7 +161,7 @@ void TForm1::ApplyFont() {
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    wcscpy(font.lfFaceName, kFontFace);
+    std::copy(std::begin(kFontFace), std::end(kFontFace), font.lfFaceName);
     pix::UniqueFont created(CreateFontIndirectW(&font));
     if (!created) throw pix::Failure(u"WindowError", u"Cannot create the form's font");
     for (int id = ids::kFirst; id < ids::kEnd; ++id) Control(id).SetFont(created.Get());
@@ -259,7 +261,12 @@ void TForm1::FocusNextSibling(const pix::TControl* from, bool forward) {
 }
 
 bool TForm1::PreTranslateMessage(const MSG& message) {
-    if (message.message != WM_KEYDOWN || !controlsCreated_) return false;
+    if (!controlsCreated_) return false;
+    // Focus moves as input is handled, so here, before each message, the
+    // control that has it is known. Deactivation alone is not enough: when
+    // the window is minimised the focus may be gone before WA_INACTIVE comes.
+    RememberFocus();
+    if (message.message != WM_KEYDOWN) return false;
     if (message.hwnd != Handle() && !IsChild(Handle(), message.hwnd)) return false;
     const bool shift = Pressed(VK_SHIFT), control = Pressed(VK_CONTROL), alt = Pressed(VK_MENU);
     pix::TControl* const focused = FocusedControl();
@@ -317,6 +324,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 break;
             }
             if (HIWORD(wParam)) break;  // activated while minimised: no focus to give
+            RestoreFocus();
+            return 0;
+        case WM_SETFOCUS:
+            // The window itself takes the focus when it is restored from a
+            // minimised state, for one: it passes it on to its control.
+            if (!controlsCreated_ || IsIconic(Handle())) break;
             RestoreFocus();
             return 0;
         case kWmDpiChanged: {

@@ -919,7 +919,8 @@ PIX_TEST(EscapeDoesNothing) {
     Close(pix);
 }
 
-// Activated again, the window gives the focus back to the control that had it.
+// Activated again, or restored, the window gives the focus back to the
+// control that had it.
 PIX_TEST(Activation) {
     Pix pix = StartPix(L"activation");
     REQUIRE(BringToFront(pix.main));
@@ -931,6 +932,37 @@ PIX_TEST(Activation) {
         REQUIRE(BringToFront(pix.main));
         if (!CHECK(FocusBecomes(pix, pix.Control(ids::edtBoleto)))) Note("the focus is on " + FocusName(pix));
     }
+    TabTo(pix, ids::edtValor);
+    PostMessageW(pix.main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    REQUIRE(WaitUntil([&] { return IsIconic(pix.main) != FALSE; }, kReactTimeout));
+    PostMessageW(pix.main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    REQUIRE(WaitUntil([&] { return !IsIconic(pix.main); }, kReactTimeout));
+    REQUIRE(BringToFront(pix.main));
+    if (!CHECK(FocusBecomes(pix, pix.Control(ids::edtValor)))) Note("the focus is on " + FocusName(pix));
+    Close(pix);
+}
+
+// Started minimised without activation, the window's first activation comes
+// with the restore: the focus goes to the result area then.
+PIX_TEST(FirstActivationAfterMinimisedStart) {
+    Pix pix;
+    pix.recording = Scratch(L"minimised.recording.txt");
+    StartOptions options;
+    options.showState = SW_SHOWMINNOACTIVE;
+    pix.process = Process::Start(Deploy(L"minimised"), options);
+    REQUIRE(WaitUntil([&] {
+        for (HWND window : TopLevelWindows(pix.process.Id()))
+            if (StoredText(window) == L"PIX" && IsIconic(window)) pix.main = window;
+        return pix.main != nullptr;
+    }, kStartTimeout));
+    REQUIRE(Responds(pix.main));
+    pix.panel = GetDlgItem(pix.main, ids::Panel1);
+    PostMessageW(pix.main, WM_SYSCOMMAND, SC_RESTORE, 0);
+    REQUIRE(WaitUntil([&] { return !IsIconic(pix.main); }, kReactTimeout));
+    REQUIRE(BringToFront(pix.main));
+    if (!CHECK(FocusBecomes(pix, pix.Control(ids::Memo1)))) Note("the focus is on " + FocusName(pix));
+    TypeText(L"xyz");
+    CHECK(WaitUntil([&] { return Text(pix.Control(ids::Memo1)) == L"xyz"; }, kReactTimeout));
     Close(pix);
 }
 
