@@ -28,6 +28,8 @@ TEST(FormatSettings, OnlyIntlAndTaskbarCreatedMeanAChange) {
         {kSettingChange, u"", false},
         {kSettingChange, u"intl2", false},
         {kSettingChange, u"int", false},
+        {kSettingChange, u"intl ", false},  // compared whole, unit by unit
+        {kSettingChange, u" intl", false},
         {kSettingChange, u"Environment", false},
         {kSettingChange, u"WindowMetrics", false},
         {kTaskbarCreated, nullptr, true},

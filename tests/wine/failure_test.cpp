@@ -27,8 +27,6 @@ constexpr int Memo1 = 1001, Button2 = 1002, edtCodigoSolicitacaoBancoCentral = 1
               edtValor = 1019;
 }  // namespace ids
 
-constexpr int kMessageBoxText = 0xFFFF;  // the static control that holds a message box's text
-
 // --- PixGen with the recording library --------------------------------------
 
 struct Pix {
@@ -105,43 +103,15 @@ void ClickGerar(const Pix& pix) {
 
 // --- the failure dialog ----------------------------------------------------------
 
-HWND FindFailureDialog(const Pix& pix) {
-    for (HWND window : TopLevelWindows(pix.process.Id()))
-        if (IsWindowVisible(window) && ClassName(window) == L"#32770" && GetWindow(window, GW_OWNER) == pix.main)
-            return window;
-    return nullptr;
-}
+HWND FindFailureDialog(const Pix& pix) { return FindMessageBox(pix.process, pix.main); }
 
-HWND WaitForFailureDialog(const Pix& pix) {
-    HWND dialog = nullptr;
-    WaitUntil([&] { return (dialog = FindFailureDialog(pix)) != nullptr || !pix.process.Running(); }, kReactTimeout);
-    return dialog;
-}
-
-std::wstring DialogMessage(HWND dialog) {
-    const HWND text = FindDescendantById(dialog, kMessageBoxText);
-    return text ? Text(text) : std::wstring(L"<no text control>");
-}
-
-std::vector<HWND> Buttons(HWND dialog) {
-    std::vector<HWND> buttons;
-    for (HWND child : Descendants(dialog))
-        if (ClassName(child) == L"Button" && IsWindowVisible(child)) buttons.push_back(child);
-    return buttons;
-}
+HWND WaitForFailureDialog(const Pix& pix) { return WaitForMessageBox(pix.process, pix.main); }
 
 GUITHREADINFO GuiState(const Pix& pix) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     GetGUIThreadInfo(pix.process.ThreadId(), &info);
     return info;
-}
-
-// "OK" by Enter, as a person would; the dialog goes away.
-void AnswerOk(HWND dialog) {
-    REQUIRE(BringToFront(dialog));
-    PressKey(VK_RETURN);
-    REQUIRE(WaitUntil([&] { return !IsWindow(dialog); }, kReactTimeout));
 }
 
 // After "OK": the main window active again, the focus where it was.
@@ -163,13 +133,13 @@ std::wstring PressAndExpectFailure(const Pix& pix, const std::wstring& caption) 
     ClickGerar(pix);
     const HWND dialog = WaitForFailureDialog(pix);
     REQUIRE(dialog != nullptr);
-    const std::wstring message = DialogMessage(dialog);
+    const std::wstring message = MessageBoxText(dialog);
     CHECK_EQ(Text(dialog), caption);
-    const std::vector<HWND> buttons = Buttons(dialog);
+    const std::vector<HWND> buttons = VisibleButtons(dialog);
     if (CHECK_EQ(buttons.size(), std::size_t{1})) CHECK_EQ(Text(buttons[0]), std::wstring(L"OK"));
     CHECK(!IsWindowEnabled(pix.main));
     const HWND focusBefore = pix.Control(ids::Button2);  // a click gives the button the focus
-    AnswerOk(dialog);
+    AnswerByEnter(dialog);
     CheckBackInTheMainWindow(pix, focusBefore);
     CHECK(Contents(pix) == before);
     CHECK(FindFailureDialog(pix) == nullptr);
@@ -373,8 +343,8 @@ PIX_TEST(HundredFaults) {
         ClickGerar(pix);
         const HWND dialog = WaitForFailureDialog(pix);
         REQUIRE(dialog != nullptr);
-        CheckFaultMessage(pix, row, DialogMessage(dialog));
-        AnswerOk(dialog);
+        CheckFaultMessage(pix, row, MessageBoxText(dialog));
+        AnswerByEnter(dialog);
         REQUIRE(WaitUntil([&] { return GuiState(pix).hwndActive == pix.main; }, kReactTimeout));
     }
     CHECK_EQ(pix.Calls(), std::size_t{100});
@@ -399,9 +369,9 @@ PIX_TEST(InvalidAmount) {
         ClickGerar(pix);
         const HWND dialog = WaitForFailureDialog(pix);
         REQUIRE(dialog != nullptr);
-        CHECK_EQ(DialogMessage(dialog), std::wstring(L"'abc' is not a valid floating point value."));
+        CHECK_EQ(MessageBoxText(dialog), std::wstring(L"'abc' is not a valid floating point value."));
         CHECK_EQ(Text(dialog), std::wstring(L"Pix"));
-        const std::vector<HWND> buttons = Buttons(dialog);
+        const std::vector<HWND> buttons = VisibleButtons(dialog);
         if (CHECK_EQ(buttons.size(), std::size_t{1})) CHECK_EQ(Text(buttons[0]), std::wstring(L"OK"));
 
         // No input reaches the main window meanwhile: a click on Gerar does nothing.
@@ -413,7 +383,7 @@ PIX_TEST(InvalidAmount) {
         CHECK(IsWindow(dialog));
         CHECK(Contents(pix) == before);
 
-        AnswerOk(dialog);
+        AnswerByEnter(dialog);
         CheckBackInTheMainWindow(pix, pix.Control(ids::Button2));
         CHECK(Contents(pix) == before);
     }
@@ -462,7 +432,7 @@ PIX_TEST(CaptureCancelled) {
     if (!CHECK(cancelled != std::string::npos && created != std::string::npos && cancelled < created))
         Note("hooks saw:\n" + lines);
 
-    AnswerOk(dialog);
+    AnswerByEnter(dialog);
     const std::size_t calls = pix.Calls();
     INPUT up{};
     up.type = INPUT_MOUSE;
@@ -491,7 +461,7 @@ PIX_TEST(StartupFailureBox) {
         CHECK(ClassName(window) != L"TForm1");
         if (window != box && !CHECK(!IsWindowVisible(window))) Note("also visible: " + Describe(window));
     }
-    const std::wstring text = DialogMessage(box);
+    const std::wstring text = MessageBoxText(box);
     Note("box: " + Utf8(text));
     const std::wstring head = L"Exception WindowError in module PixGen.exe at ";
     const std::wstring tail = L".\r\nCannot create the window.\r\n";
@@ -506,7 +476,7 @@ PIX_TEST(StartupFailureBox) {
         Note("text: " + Utf8(text));
     }
     CHECK(process.Running());  // the exit processing waits for the box
-    AnswerOk(box);
+    AnswerByEnter(box);
     REQUIRE(process.WaitForExit());
     CHECK_EQ(process.ExitCode(), DWORD{1});
 }

@@ -208,36 +208,6 @@ void SetText(HWND window, const std::wstring& text) {
     SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// Memory inside PixGen, for the messages whose argument points at a buffer.
-class RemoteBuffer {
-public:
-    RemoteBuffer(HANDLE process, std::size_t size)
-        : process_(process), size_(size),
-          address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
-        if (!address_) throw Abort{"VirtualAllocEx failed: " + std::to_string(GetLastError())};
-    }
-    ~RemoteBuffer() { VirtualFreeEx(process_, address_, 0, MEM_RELEASE); }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-
-    LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
-    void Write(const void* data, std::size_t size) {
-        SIZE_T written = 0;
-        if (size > size_ || !WriteProcessMemory(process_, address_, data, size, &written) || written != size)
-            throw Abort{"WriteProcessMemory failed"};
-    }
-    void Read(void* data, std::size_t size) const {
-        SIZE_T read = 0;
-        if (size > size_ || !ReadProcessMemory(process_, address_, data, size, &read) || read != size)
-            throw Abort{"ReadProcessMemory failed"};
-    }
-
-private:
-    HANDLE process_;
-    std::size_t size_;
-    void* address_;
-};
-
 // The prefix's DPI for the programs started while it lives; 96 again after.
 class LogPixels {
 public:

@@ -292,6 +292,44 @@ HWND FindDescendant(HWND parent, const std::wstring& className, int index = 0);
 HWND FindDescendantById(HWND parent, int controlId);
 HWND FindDescendantByText(HWND parent, const std::wstring& text);
 
+// --- message boxes ------------------------------------------------------------
+// PixGen's failure dialog and the fatal failure box are message boxes: a
+// #32770 dialog whose text lies in a static control of id 0xFFFF.
+
+// A visible message box of the process owned by owner; null if there is none.
+HWND FindMessageBox(const Process& process, HWND owner);
+// The same as soon as it shows; null after the timeout or when the process
+// ends first.
+HWND WaitForMessageBox(const Process& process, HWND owner, DWORD timeoutMs = kReactTimeout);
+// Its text, or "<no text control>".
+std::wstring MessageBoxText(HWND box);
+// Its visible buttons, in Z order.
+std::vector<HWND> VisibleButtons(HWND box);
+// Answers it with Enter, as a person would; Abort unless it goes away.
+void AnswerByEnter(HWND box);
+
+// --- memory of another process ------------------------------------------------
+
+// Memory inside another process, for the messages whose argument points at a
+// buffer (DTM_GETSYSTEMTIME, WM_DPICHANGED's rectangle, ...).
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, std::size_t size);
+    ~RemoteBuffer();
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
+    // Abort when the copy fails or is larger than the buffer.
+    void Write(const void* data, std::size_t size);
+    void Read(void* data, std::size_t size) const;
+
+private:
+    HANDLE process_;
+    std::size_t size_;
+    void* address_;
+};
+
 // --- input --------------------------------------------------------------------
 // Real input through SendInput: it reaches the foreground window as a
 // person's would, through the system's input queue.
