@@ -1,6 +1,8 @@
-// Fills a running PixGen's form with a sample charge and presses "Gerar",
-// so that scripts/run can show the program at work on a display nobody
-// watches. Prints the window's screen rectangle as "x y width height".
+// Starts PixGen, fills its form with a sample charge and presses "Gerar", so
+// that scripts/run can show the program at work on a display nobody watches.
+// PixGen keeps running; its window's screen rectangle goes to the file named
+// second, as "x y width height" (not to standard output, which PixGen would
+// inherit under Wine and keep open).
 #include <windows.h>
 
 #include <cstdio>
@@ -10,12 +12,31 @@
 
 namespace {
 
-HWND WaitForWindow(const wchar_t* className, const wchar_t* caption, DWORD milliseconds) {
-    for (DWORD waited = 0; waited < milliseconds; waited += 100) {
-        if (HWND window = FindWindowW(className, caption)) return window;
-        Sleep(100);
+struct Found {
+    DWORD process;
+    HWND window;
+};
+
+BOOL CALLBACK FindPixWindow(HWND window, LPARAM context) {
+    auto* found = reinterpret_cast<Found*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t caption[8] = {};
+    GetWindowTextW(window, caption, 8);
+    if (process == found->process && IsWindowVisible(window) && std::wcscmp(caption, L"PIX") == 0) {
+        found->window = window;
+        return FALSE;
     }
-    return nullptr;
+    return TRUE;
+}
+
+HWND WaitForWindow(DWORD process) {
+    Found found{process, nullptr};
+    for (int tries = 0; tries < 600 && !found.window; ++tries) {
+        Sleep(100);
+        EnumWindows(&FindPixWindow, reinterpret_cast<LPARAM>(&found));
+    }
+    return found.window;
 }
 
 void SetField(HWND panel, int id, const wchar_t* text) {
@@ -24,8 +45,21 @@ void SetField(HWND panel, int id, const wchar_t* text) {
 
 }  // namespace
 
-int wmain() {
-    const HWND form = WaitForWindow(L"TForm1", L"PIX", 60000);
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: sample_charge PixGen.exe RECT-FILE\n");
+        return 2;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(argv[1], nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+        std::fprintf(stderr, "cannot start PixGen (error %lu)\n", GetLastError());
+        return 1;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    const HWND form = WaitForWindow(started.dwProcessId);
     if (!form) {
         std::fprintf(stderr, "no PixGen window\n");
         return 1;
@@ -46,6 +80,9 @@ int wmain() {
     SendMessageW(GetDlgItem(form, pix::ids::Button2), BM_CLICK, 0, 0);
     RECT r;
     GetWindowRect(form, &r);
-    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    FILE* out = _wfopen(argv[2], L"w");
+    if (!out) return 1;
+    std::fprintf(out, "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    std::fclose(out);
     return 0;
 }
