@@ -16,7 +16,7 @@ void TWindow::DestroyHandle() noexcept {
     window_.Reset();
 }
 
-void TWindow::CreateHandle(const WindowClass& windowClass, const WindowSpec& spec) {
+void TWindow::CreateHandle(const WindowClass& windowClass, const WindowParams& params) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
@@ -33,8 +33,8 @@ void TWindow::CreateHandle(const WindowClass& windowClass, const WindowSpec& spe
         if (!RegisterClassExW(&wc))
             throw Failure(u"WindowError", u"Cannot register the window class");
     }
-    const HWND window = CreateWindowExW(spec.exStyle, windowClass.name, spec.caption, spec.style, spec.x,
-                                        spec.y, spec.width, spec.height, spec.parent, nullptr, instance, this);
+    const HWND window = CreateWindowExW(params.exStyle, windowClass.name, params.caption, params.style, params.x,
+                                        params.y, params.width, params.height, params.parent, nullptr, instance, this);
     creating_ = nullptr;
     if (!window) throw Failure(u"WindowError", u"Cannot create the window");
     window_.Reset(window);

@@ -15,7 +15,7 @@ struct WindowClass {
     HBRUSH background;
 };
 
-struct WindowSpec {
+struct WindowParams {
     const wchar_t* caption;
     DWORD style;
     DWORD exStyle;
@@ -35,7 +35,7 @@ protected:
     virtual ~TWindow();
 
     // Registers the class on first use and creates the window.
-    void CreateHandle(const WindowClass& windowClass, const WindowSpec& spec);
+    void CreateHandle(const WindowClass& windowClass, const WindowParams& params);
     // Derived classes destroy their window while they are still whole, so the
     // last messages still reach them.
     void DestroyHandle() noexcept;

@@ -149,13 +149,13 @@ CalendarTime CalendarTimeFrom(const SYSTEMTIME& st) {
 
 // --- TControl --------------------------------------------------------------
 
-void TControl::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, const ControlSpec& spec) {
+void TControl::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, const ControlParams& params) {
     // Children are clipped against each other: where a small window makes the
     // button overlap the panel, neither paints over the other.
     style |= WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-    const layout::Rect& b = spec.bounds;
-    const HWND window = CreateWindowExW(exStyle, className, spec.text, style, b.left, b.top, b.Width(), b.Height(),
-                                        spec.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+    const layout::Rect& b = params.bounds;
+    const HWND window = CreateWindowExW(exStyle, className, params.text, style, b.left, b.top, b.Width(), b.Height(),
+                                        params.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(params.id)),
                                         GetModuleHandleW(nullptr), nullptr);
     if (!window) throw Failure(u"WindowError", u"Cannot create a control of the form");
     handle_ = window;
@@ -181,8 +181,8 @@ void TControl::FocusFromKeyboard() const { SetFocus(handle_); }
 
 // --- TEdit -----------------------------------------------------------------
 
-void TEdit::Create(const ControlSpec& spec) {
-    CreateWindowOf(L"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, spec);
+void TEdit::Create(const ControlParams& params) {
+    CreateWindowOf(L"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, params);
     SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);  // the platform's maximum
     Subclass(handle_, &SizingProc<&AfterFieldMessage>);
 }
@@ -196,12 +196,12 @@ void TEdit::FocusFromKeyboard() const {
 
 // --- TMemo -----------------------------------------------------------------
 
-void TMemo::Create(const ControlSpec& spec) {
+void TMemo::Create(const ControlParams& params) {
     // A plain edit never hides its scroll bars, so WS_VSCROLL alone keeps the
     // vertical one always shown. (The rich edit's "disable, don't hide" style
     // has the value of ES_NUMBER here and must not be used.)
     CreateWindowOf(L"Edit", WS_TABSTOP | WS_VSCROLL | ES_LEFT | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL,
-                   WS_EX_CLIENTEDGE, spec);
+                   WS_EX_CLIENTEDGE, params);
     SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);
 }
 
@@ -217,26 +217,26 @@ void TMemo::AppendLine(std::u16string_view line) {
 
 // --- TButton, TPanel, TLabel -----------------------------------------------
 
-void TButton::Create(const ControlSpec& spec) { CreateWindowOf(L"Button", WS_TABSTOP | BS_PUSHBUTTON, 0, spec); }
+void TButton::Create(const ControlParams& params) { CreateWindowOf(L"Button", WS_TABSTOP | BS_PUSHBUTTON, 0, params); }
 
-void TPanel::Create(const ControlSpec& spec) {
+void TPanel::Create(const ControlParams& params) {
     RegisterPanelClass();
-    CreateWindowOf(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, spec);
+    CreateWindowOf(kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, params);
 }
 
-void TLabel::Create(const ControlSpec& spec) {
-    CreateWindowOf(L"Static", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, spec);
+void TLabel::Create(const ControlParams& params) {
+    CreateWindowOf(L"Static", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, params);
     Subclass(handle_, &SizingProc<&AfterLabelMessage>);
     FitToText(handle_);
 }
 
 // --- TDateTimePicker -------------------------------------------------------
 
-void TDateTimePicker::Create(const ControlSpec& spec) {
+void TDateTimePicker::Create(const ControlParams& params) {
     InitDateClasses();
     // The drop-down calendar stays aligned with the left edge (no
     // DTS_RIGHTALIGN); no DTS_SHOWNONE, so it cannot be emptied.
-    CreateWindowOf(DATETIMEPICK_CLASSW, WS_TABSTOP | DTS_SHORTDATEFORMAT, WS_EX_CLIENTEDGE, spec);
+    CreateWindowOf(DATETIMEPICK_CLASSW, WS_TABSTOP | DTS_SHORTDATEFORMAT, WS_EX_CLIENTEDGE, params);
     Subclass(handle_, &SizingProc<&AfterFieldMessage>);
 }
 

@@ -15,7 +15,7 @@
 namespace pix {
 
 // Where a control goes and what it starts with; its kind adds its styles.
-struct ControlSpec {
+struct ControlParams {
     HWND parent;
     int id;
     const wchar_t* text;
@@ -38,7 +38,7 @@ public:
     virtual void FocusFromKeyboard() const;
 
 protected:
-    void CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, const ControlSpec& spec);
+    void CreateWindowOf(const wchar_t* className, DWORD style, DWORD exStyle, const ControlParams& params);
 
     HWND handle_ = nullptr;
 };
@@ -47,7 +47,7 @@ class TEdit : public TControl {
 public:
     // A single-line field: any characters, no limit of its own, scrolls
     // sideways, as high as its font's rule says.
-    void Create(const ControlSpec& spec);
+    void Create(const ControlParams& params);
 
     // The text exactly as the field holds it.
     std::u16string Text() const;
@@ -60,7 +60,7 @@ public:
 class TMemo : public TControl {
 public:
     // The result area: wraps its lines, vertical scroll bar always shown.
-    void Create(const ControlSpec& spec);
+    void Create(const ControlParams& params);
 
     std::u16string Text() const;
     // Appends a line by the result area's rule: at the end, caret after it,
@@ -71,26 +71,26 @@ public:
 class TButton : public TControl {
 public:
     // A plain push button: neither default nor cancel.
-    void Create(const ControlSpec& spec);
+    void Create(const ControlParams& params);
 };
 
 class TPanel : public TControl {
 public:
     // Borderless, captionless, in the window's background colour; it passes
     // its children's notifications up to the form.
-    void Create(const ControlSpec& spec);
+    void Create(const ControlParams& params);
 };
 
 class TLabel : public TControl {
 public:
     // One line, no accelerators, sized to its text.
-    void Create(const ControlSpec& spec);
+    void Create(const ControlParams& params);
 };
 
 class TDateTimePicker : public TControl {
 public:
     // Short date format, no check box, no range; as high as the fields.
-    void Create(const ControlSpec& spec);
+    void Create(const ControlParams& params);
 
     // Day count from 30 December 1899, the time of day as the fraction.
     double DateTime() const;

@@ -97,31 +97,31 @@ void TForm1::Create() {
 void TForm1::CreateControls() {
     const layout::FormGeometry design = layout::DesignGeometry();
     const HWND form = Handle();
-    const auto spec = [&](HWND parent, int id, const wchar_t* text) {
-        return pix::ControlSpec{parent, id, text, design[id]};
+    const auto params = [&](HWND parent, int id, const wchar_t* text) {
+        return pix::ControlParams{parent, id, text, design[id]};
     };
     // The window's children in their tab order, then the panel's fields in
     // theirs, each after the label that names it.
-    Memo1.Create(spec(form, ids::Memo1, L""));
-    Button2.Create(spec(form, ids::Button2, L"Gerar"));
-    Panel1.Create(spec(form, ids::Panel1, L""));
+    Memo1.Create(params(form, ids::Memo1, L""));
+    Button2.Create(params(form, ids::Button2, L"Gerar"));
+    Panel1.Create(params(form, ids::Panel1, L""));
     const HWND panel = Panel1.Handle();
-    Label1.Create(spec(panel, ids::Label1, L"Chave Pix"));
-    edtCodigoSolicitacaoBancoCentral.Create(spec(panel, ids::edtCodigoSolicitacaoBancoCentral, L""));
-    Label3.Create(spec(panel, ids::Label3, L"Conv\u00eanio"));
-    edtConvenio.Create(spec(panel, ids::edtConvenio, L""));
-    Label2.Create(spec(panel, ids::Label2, L"DeveloperApplicationKey"));
-    edtDeveloperApplicationKey.Create(spec(panel, ids::edtDeveloperApplicationKey, L""));
-    Label4.Create(spec(panel, ids::Label4, L"ClientId"));
-    edtClientId.Create(spec(panel, ids::edtClientId, L""));
-    Label5.Create(spec(panel, ids::Label5, L"ClientSecret"));
-    edtClientSecret.Create(spec(panel, ids::edtClientSecret, L""));
-    Label6.Create(spec(panel, ids::Label6, L"Boleto"));
-    edtBoleto.Create(spec(panel, ids::edtBoleto, L""));
-    Label7.Create(spec(panel, ids::Label7, L"Valor"));
-    edtValor.Create(spec(panel, ids::edtValor, L""));
-    Label8.Create(spec(panel, ids::Label8, L"Vencimento"));
-    edtVencimento.Create(spec(panel, ids::edtVencimento, L""));
+    Label1.Create(params(panel, ids::Label1, L"Chave Pix"));
+    edtCodigoSolicitacaoBancoCentral.Create(params(panel, ids::edtCodigoSolicitacaoBancoCentral, L""));
+    Label3.Create(params(panel, ids::Label3, L"Conv\u00eanio"));
+    edtConvenio.Create(params(panel, ids::edtConvenio, L""));
+    Label2.Create(params(panel, ids::Label2, L"DeveloperApplicationKey"));
+    edtDeveloperApplicationKey.Create(params(panel, ids::edtDeveloperApplicationKey, L""));
+    Label4.Create(params(panel, ids::Label4, L"ClientId"));
+    edtClientId.Create(params(panel, ids::edtClientId, L""));
+    Label5.Create(params(panel, ids::Label5, L"ClientSecret"));
+    edtClientSecret.Create(params(panel, ids::edtClientSecret, L""));
+    Label6.Create(params(panel, ids::Label6, L"Boleto"));
+    edtBoleto.Create(params(panel, ids::edtBoleto, L""));
+    Label7.Create(params(panel, ids::Label7, L"Valor"));
+    edtValor.Create(params(panel, ids::edtValor, L""));
+    Label8.Create(params(panel, ids::Label8, L"Vencimento"));
+    edtVencimento.Create(params(panel, ids::edtVencimento, L""));
 }
 
 pix::TControl& TForm1::Control(int id) {
