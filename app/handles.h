@@ -37,47 +37,19 @@ private:
     Handle handle_{};
 };
 
-struct WindowTraits {
-    using Handle = HWND;
-    static void Close(HWND h) noexcept { DestroyWindow(h); }
-};
-struct GdiTraits {
-    using Handle = HGDIOBJ;
-    static void Close(HGDIOBJ h) noexcept { DeleteObject(h); }
-};
-struct FontTraits {
-    using Handle = HFONT;
-    static void Close(HFONT h) noexcept { DeleteObject(h); }
-};
-struct BrushTraits {
-    using Handle = HBRUSH;
-    static void Close(HBRUSH h) noexcept { DeleteObject(h); }
-};
-struct HookTraits {
-    using Handle = HHOOK;
-    static void Close(HHOOK h) noexcept { UnhookWindowsHookEx(h); }
-};
-struct LibraryTraits {
-    using Handle = HMODULE;
-    static void Close(HMODULE h) noexcept { FreeLibrary(h); }
-};
-struct KernelTraits {
-    using Handle = HANDLE;
-    static void Close(HANDLE h) noexcept { CloseHandle(h); }
-};
-struct IconTraits {
-    using Handle = HICON;
-    static void Close(HICON h) noexcept { DestroyIcon(h); }
+// The traits of a handle type: its type and the one call that releases it.
+template <class H, auto Release>
+struct Closer {
+    using Handle = H;
+    static void Close(H handle) noexcept { Release(handle); }
 };
 
-using UniqueWindow = Unique<WindowTraits>;
-using UniqueFont = Unique<FontTraits>;
-using UniqueBrush = Unique<BrushTraits>;
-using UniqueGdiObject = Unique<GdiTraits>;
-using UniqueHook = Unique<HookTraits>;
-using UniqueLibrary = Unique<LibraryTraits>;
-using UniqueKernelHandle = Unique<KernelTraits>;
-using UniqueIcon = Unique<IconTraits>;
+using UniqueWindow = Unique<Closer<HWND, &DestroyWindow>>;
+using UniqueFont = Unique<Closer<HFONT, &DeleteObject>>;
+using UniqueBrush = Unique<Closer<HBRUSH, &DeleteObject>>;
+using UniqueHook = Unique<Closer<HHOOK, &UnhookWindowsHookEx>>;
+using UniqueLibrary = Unique<Closer<HMODULE, &FreeLibrary>>;
+using UniqueKernelHandle = Unique<Closer<HANDLE, &CloseHandle>>;
 
 // Selects an object into a DC for one scope and puts the previous one back.
 class SelectedObject {

@@ -1,12 +1,5 @@
-# Cross build for 32-bit Windows (the product users run) with Debian's MinGW-w64 compilers.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+# Cross build for 32-bit Windows (the product users run) with Debian's
+# MinGW-w64 compilers.
 set(PIX_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${PIX_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${PIX_TRIPLET}-g++)
-set(CMAKE_RC_COMPILER  ${PIX_TRIPLET}-windres)
-set(PIX_DLLTOOL        ${PIX_TRIPLET}-dlltool)
-set(CMAKE_FIND_ROOT_PATH /usr/${PIX_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
