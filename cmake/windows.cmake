@@ -72,3 +72,12 @@ target_include_directories(sample_charge PRIVATE ${CMAKE_SOURCE_DIR})
 if(MINGW)
     target_link_options(sample_charge PRIVATE -municode)
 endif()
+
+# Timings of the Windows program, run by hand under the harness, never by
+# ctest (see the file's head).
+if(TARGET pixtest_driver)
+    add_executable(startup_bench bench/startup_bench.cpp)
+    target_link_libraries(startup_bench PRIVATE pixtest_driver)
+    set_target_properties(startup_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    add_dependencies(startup_bench PixGen Quelvano)
+endif()
