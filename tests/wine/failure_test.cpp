@@ -29,32 +29,18 @@ constexpr int Memo1 = 1001, Button2 = 1002, edtCodigoSolicitacaoBancoCentral = 1
 
 // --- PixGen with the recording library --------------------------------------
 
-struct Pix {
-    Process process;
-    HWND main = nullptr;
-    std::wstring modeFile;
-    std::wstring recordFile;
-
-    HWND Control(int id) const { return FindDescendantById(main, id); }
-    std::size_t Calls() const { return ReadRecording(recordFile).size(); }
-    void Mode(const std::string& mode) const { WriteFileBytes(modeFile, mode); }
+// The failure tests count the library's calls, whatever they carried.
+struct Pix : RecordedPixGen {
+    std::size_t Calls() const { return RecordedPixGen::Calls().size(); }
 };
 
 Pix StartPixGen(const std::wstring& folder, const std::wstring& exeName = L"PixGen.exe",
                 const std::wstring& hookLog = std::wstring()) {
     Layout layout;
     layout.exeName = exeName;
-    const std::wstring exe = Deploy(folder, layout);
-    Pix pix;
-    pix.modeFile = JoinPath(FolderOf(exe), L"mode.txt");
-    pix.recordFile = JoinPath(FolderOf(exe), L"record.txt");
-    pix.Mode("");
-    StartOptions options;
-    options.environment = {{L"QUELVANO_MODE_FILE", pix.modeFile}, {L"QUELVANO_RECORD", pix.recordFile}};
-    if (!hookLog.empty()) options.environment.push_back({L"PIX_HOOK_LOG", hookLog});
-    pix.process = Process::Start(exe, options);
-    pix.main = WaitForMainWindow(pix.process);
-    REQUIRE(pix.main != nullptr);
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
+    if (!hookLog.empty()) environment.push_back({L"PIX_HOOK_LOG", hookLog});
+    Pix pix{StartRecorded(folder, layout, environment)};
     REQUIRE(Responds(pix.main));
     REQUIRE(pix.Control(ids::Button2) != nullptr);
     return pix;

@@ -167,41 +167,17 @@ SIZE ClientSize(HWND window) {
 
 // --- PixGen under test -----------------------------------------------------------------
 
-struct Pix {
-    Process process;
-    HWND main = nullptr;
+struct Pix : RecordedPixGen {
     HWND panel = nullptr;
-    std::wstring recording;  // what the recording library writes
-
-    HWND Control(int id) const {
-        if (id == ids::Memo1 || id == ids::Button2 || id == ids::Panel1) return GetDlgItem(main, id);
-        return GetDlgItem(panel, id);
-    }
-    HWND Focus() const {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(process.ThreadId(), &info) ? info.hwndFocus : nullptr;
-    }
-    std::size_t Calls() const { return ReadRecording(recording).size(); }
+    std::size_t Calls() const { return RecordedPixGen::Calls().size(); }
 };
 
 Pix StartPix(const std::wstring& folder) {
-    Pix pix;
-    pix.recording = Scratch(folder + L".recording.txt");
-    StartOptions options;
-    options.environment = {{L"QUELVANO_RECORD", pix.recording}};
-    pix.process = Process::Start(Deploy(folder), options);
-    pix.main = WaitForMainWindow(pix.process);
-    REQUIRE(pix.main != nullptr);
+    Pix pix{StartRecorded(folder)};
     REQUIRE(Responds(pix.main));
     pix.panel = GetDlgItem(pix.main, ids::Panel1);
     REQUIRE(pix.panel != nullptr);
     return pix;
-}
-
-void Close(Pix& pix) {
-    PostMessageW(pix.main, WM_CLOSE, 0, 0);
-    CHECK(pix.process.WaitForExit());
 }
 
 void SetText(HWND window, const std::wstring& text) {
@@ -916,7 +892,7 @@ PIX_TEST(Activation) {
 // with the restore: the focus goes to the result area then.
 PIX_TEST(FirstActivationAfterMinimisedStart) {
     Pix pix;
-    pix.recording = Scratch(L"minimised.recording.txt");
+    pix.record = Scratch(L"minimised.recording.txt");
     StartOptions options;
     options.showState = SW_SHOWMINNOACTIVE;
     pix.process = Process::Start(Deploy(L"minimised"), options);
@@ -969,6 +945,6 @@ PIX_TEST(DatePicker) {
     PressAndExpectFocus(pix, VK_TAB, kNone, ids::Button2);
     PressKey(VK_SPACE);
     REQUIRE(WaitUntil([&] { return pix.Calls() == 1; }, kReactTimeout));
-    CHECK_EQ(ReadRecording(pix.recording)[0].Vencimento(), 44551.0);
+    CHECK_EQ(pix.RecordedPixGen::Calls()[0].Vencimento(), 44551.0);
     Close(pix);
 }

@@ -150,49 +150,15 @@ private:
 
 // --- PixGen with the recording library ------------------------------------------------------
 
-struct Pix {
-    Process process;
-    HWND main = nullptr;
-    HWND panel = nullptr;
-    std::wstring record;
-    std::wstring modeFile;
-
-    HWND Control(int id) const {
-        if (id == ids::Memo1 || id == ids::Button2 || id == ids::Panel1) return GetDlgItem(main, id);
-        return GetDlgItem(panel, id);
-    }
+struct Pix : RecordedPixGen {
     HWND Memo() const { return Control(ids::Memo1); }
-    HWND Focus() const {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(process.ThreadId(), &info) ? info.hwndFocus : nullptr;
-    }
-    std::vector<RecordedCall> Calls() const { return ReadRecording(record); }
-    // What the library does at its next calls: "" answers, "null", "crlf".
-    void Mode(const std::string& mode) const { WriteFileBytes(modeFile, mode); }
 };
 
 Pix StartPix(const std::wstring& folder) {
-    const std::wstring exe = Deploy(folder);
-    Pix pix;
-    pix.record = JoinPath(FolderOf(exe), L"record.txt");
-    pix.modeFile = JoinPath(FolderOf(exe), L"mode.txt");
-    pix.Mode("");
-    StartOptions options;
-    options.environment = {{L"QUELVANO_RECORD", pix.record}, {L"QUELVANO_MODE_FILE", pix.modeFile}};
-    pix.process = Process::Start(exe, options);
-    pix.main = WaitForMainWindow(pix.process);
-    REQUIRE(pix.main != nullptr);
+    Pix pix{StartRecorded(folder)};
     REQUIRE(Responds(pix.main));
-    pix.panel = GetDlgItem(pix.main, ids::Panel1);
-    REQUIRE(pix.panel != nullptr);
     REQUIRE(BringToFront(pix.main));
     return pix;
-}
-
-void Close(Pix& pix) {
-    PostMessageW(pix.main, WM_CLOSE, 0, 0);
-    CHECK(pix.process.WaitForExit());
 }
 
 // A click into the field, its text selected by keys and typed over, as a

@@ -398,4 +398,28 @@ struct RecordedCall {
 // Abort on a malformed file.
 std::vector<RecordedCall> ReadRecording(const std::wstring& path);
 
+// PixGen started from a fresh folder Scratch(folder) with the recording
+// Quelvano.dll, its record and its mode file beside it; the main window shown.
+struct RecordedPixGen {
+    Process process;
+    HWND main = nullptr;
+    std::wstring record;    // QUELVANO_RECORD
+    std::wstring modeFile;  // QUELVANO_MODE_FILE
+
+    // A control of the form by its id, wherever it sits.
+    HWND Control(int id) const { return FindDescendantById(main, id); }
+    // The control of PixGen's GUI thread that has the keyboard focus.
+    HWND Focus() const;
+    std::vector<RecordedCall> Calls() const { return ReadRecording(record); }
+    // What the library does at its next calls: "" answers, or "null", "crlf",
+    // "read0", "fpdiv0", "intdiv0", "stackoverflow".
+    void Mode(const std::string& mode) const { WriteFileBytes(modeFile, mode); }
+};
+
+// Abort when the window does not show.
+RecordedPixGen StartRecorded(const std::wstring& folder, const Layout& layout = Layout(),
+                             const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});
+// WM_CLOSE, and a check that the process ends.
+void Close(RecordedPixGen& pix);
+
 }  // namespace pixtest

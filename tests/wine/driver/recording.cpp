@@ -169,4 +169,31 @@ std::vector<RecordedCall> ReadRecording(const std::wstring& path) {
     return Parser(bytes).Calls();
 }
 
+RecordedPixGen StartRecorded(const std::wstring& folder, const Layout& layout,
+                             const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+    const std::wstring exe = Deploy(folder, layout);
+    RecordedPixGen pix;
+    pix.record = JoinPath(FolderOf(exe), L"record.txt");
+    pix.modeFile = JoinPath(FolderOf(exe), L"mode.txt");
+    pix.Mode("");
+    StartOptions options;
+    options.environment = {{L"QUELVANO_RECORD", pix.record}, {L"QUELVANO_MODE_FILE", pix.modeFile}};
+    options.environment.insert(options.environment.end(), environment.begin(), environment.end());
+    pix.process = Process::Start(exe, options);
+    pix.main = WaitForMainWindow(pix.process);
+    REQUIRE(pix.main != nullptr);
+    return pix;
+}
+
+HWND RecordedPixGen::Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(process.ThreadId(), &info) ? info.hwndFocus : nullptr;
+}
+
+void Close(RecordedPixGen& pix) {
+    PostMessageW(pix.main, WM_CLOSE, 0, 0);
+    CHECK(pix.process.WaitForExit());
+}
+
 }  // namespace pixtest
