@@ -33,7 +33,8 @@ add_dependencies(quelvano_import_lib quelvano_import)
 target_link_libraries(quelvano_import_lib INTERFACE ${PIX_IMPORT_LIB})
 
 file(GLOB PIXGEN_SOURCES CONFIGURE_DEPENDS app/*.cpp form/*.cpp style/*.cpp)
-add_executable(PixGen WIN32 ${PIXGEN_SOURCES} app/pixgen.rc)
+add_executable(PixGen WIN32 ${PIXGEN_SOURCES} app/pixgen.rc ${PIX_STYLE_RC})
+add_dependencies(PixGen style_packed)
 target_include_directories(PixGen PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(PixGen PRIVATE pixcore quelvano_import_lib
     comctl32 ole32 user32 gdi32 kernel32)
