@@ -11,6 +11,7 @@
 #include "app/core/format_settings.h"
 #include "app/form.h"
 #include "app/window.h"
+#include "style/style_manager.h"
 
 namespace pix {
 
@@ -67,6 +68,7 @@ public:
     TForm* MainForm() const noexcept { return mainForm_; }
     bool ComInitialized() const noexcept { return comInitialized_; }
     bool MainFormOnTaskBar() const noexcept { return mainFormOnTaskBar_; }
+    style::TStyleManager& Styles() noexcept { return styles_; }
 
     // What the hidden window does with the messages it examines first.
     void ExamineApplicationMessage(UINT message, LPARAM lParam);
@@ -94,6 +96,8 @@ private:
     bool terminate_ = false;
     TForm* mainForm_ = nullptr;
     std::vector<std::unique_ptr<TForm>> forms_;
+    // Declared last, released first after the forms: nothing it draws is left.
+    style::TStyleManager styles_;
 };
 
 // The application object.

@@ -29,6 +29,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         pix::Application = std::make_unique<pix::TApplication>(instance, showState, std::move(settings));
         pix::Application->Initialize();
         pix::Application->SetMainFormOnTaskBar();
+        // The house style; without it the program runs on in the platform's look.
+        (void)pix::Application->Styles().TryActivateStyle(u"Windows10 Corvanti", true);
         pix::Application->CreateForm(Form1);
     });
     if (!started) pix::ExitProcessing(1);

@@ -345,6 +345,9 @@ void TypeText(const std::wstring& text);   // KEYEVENTF_UNICODE, one unit at a t
 void MoveMouse(POINT screen);
 void Click(POINT screen, bool right = false);
 void DoubleClick(POINT screen);
+// The left button held down and let go, each on its own (a press, a drag).
+void MouseDown(POINT screen);
+void MouseUp(POINT screen);
 
 // --- pixels -------------------------------------------------------------------
 

@@ -113,4 +113,7 @@ void DoubleClick(POINT screen) {
     Send({down, up, down, up});
 }
 
+void MouseDown(POINT screen) { Send({MouseInput(MOUSEEVENTF_LEFTDOWN, screen)}); }
+void MouseUp(POINT screen) { Send({MouseInput(MOUSEEVENTF_LEFTUP, screen)}); }
+
 }  // namespace pixtest

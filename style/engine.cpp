@@ -1,0 +1,698 @@
+#include "style/engine.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/guard.h"
+#include "form/core/layout.h"
+
+namespace pix::style {
+
+namespace {
+
+// A hook procedure gets no context of its own: the engine that installed the
+// hook on this thread is found here, set and cleared by the engine itself.
+thread_local TStyleEngine* hookOwner = nullptr;
+
+constexpr UINT_PTR kSubclassId = 0x5354594C;  // "STYL"
+constexpr UINT kWmDpiChanged = 0x02E0;        // not in the Vista headers
+
+COLORREF Ref(Color c) noexcept { return RGB(c.red, c.green, c.blue); }
+
+int AtDpi(int value, int dpi) noexcept { return layout::Scale(value, layout::kDesignDpi, dpi); }
+
+// Fills with the DC's own brush: no brush object to create or leak.
+void Fill(HDC dc, const RECT& r, Color c) noexcept {
+    SetDCBrushColor(dc, Ref(c));
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+void Fill(HDC dc, const Box& b, Color c) noexcept { Fill(dc, RECT{b.left, b.top, b.right, b.bottom}, c); }
+
+// A window's whole-window DC for one scope.
+class WholeWindowDC {
+public:
+    explicit WholeWindowDC(HWND window) noexcept : window_(window), dc_(GetWindowDC(window)) {}
+    WholeWindowDC(const WholeWindowDC&) = delete;
+    WholeWindowDC& operator=(const WholeWindowDC&) = delete;
+    ~WholeWindowDC() { if (dc_) ReleaseDC(window_, dc_); }
+    HDC Get() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// Saves a DC's state for one scope.
+class SavedDC {
+public:
+    explicit SavedDC(HDC dc) noexcept : dc_(dc), saved_(SaveDC(dc)) {}
+    SavedDC(const SavedDC&) = delete;
+    SavedDC& operator=(const SavedDC&) = delete;
+    ~SavedDC() { RestoreDC(dc_, saved_); }
+
+private:
+    HDC dc_;
+    int saved_;
+};
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+bool IsOwnClass(HWND window) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    return GetClassInfoExW(GetModuleHandleW(nullptr), ClassOf(window).c_str(), &wc) != FALSE;
+}
+
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+
+// The window's DPI where the platform knows it per window (Windows 10), the
+// screen's elsewhere.
+int PlatformDpi(HWND window) {
+    const auto getDpi = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi) {
+        const UINT dpi = getDpi(window);
+        if (dpi > 0) return static_cast<int>(dpi);
+    }
+    WindowDC screen(nullptr);
+    const int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
+    return dpi > 0 ? dpi : layout::kDesignDpi;
+}
+
+LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR data) {
+    auto* s = reinterpret_cast<TStyleEngine::Skinned*>(data);
+    LRESULT result = 0;
+    (void)window;
+    Guarded([&] { result = s->engine->Handle(*s, message, wParam, lParam); });
+    return result;
+}
+
+LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && hookOwner) {
+        const auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam);
+        Guarded([&] { hookOwner->Adopt(reinterpret_cast<HWND>(wParam), *create->lpcs); });
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT HitCode(FramePart part) noexcept {
+    switch (part) {
+        case FramePart::Client: return HTCLIENT;
+        case FramePart::Caption: return HTCAPTION;
+        case FramePart::SystemMenu: return HTSYSMENU;
+        case FramePart::Minimize: return HTMINBUTTON;
+        case FramePart::Maximize: return HTMAXBUTTON;
+        case FramePart::Close: return HTCLOSE;
+        case FramePart::Left: return HTLEFT;
+        case FramePart::Right: return HTRIGHT;
+        case FramePart::Top: return HTTOP;
+        case FramePart::Bottom: return HTBOTTOM;
+        case FramePart::TopLeft: return HTTOPLEFT;
+        case FramePart::TopRight: return HTTOPRIGHT;
+        case FramePart::BottomLeft: return HTBOTTOMLEFT;
+        case FramePart::BottomRight: return HTBOTTOMRIGHT;
+    }
+    return HTNOWHERE;
+}
+
+FramePart ButtonOfHit(WPARAM hit) noexcept {
+    switch (hit) {
+        case HTMINBUTTON: return FramePart::Minimize;
+        case HTMAXBUTTON: return FramePart::Maximize;
+        case HTCLOSE: return FramePart::Close;
+        default: return FramePart::Client;
+    }
+}
+
+bool IsFrameButton(FramePart part) noexcept {
+    return part == FramePart::Minimize || part == FramePart::Maximize || part == FramePart::Close;
+}
+
+// The thin line drawings of the system buttons, about glyph × glyph in the
+// middle of the button, lines `line` wide.
+void DrawGlyph(HDC dc, FramePart part, bool restore, const Box& button, int glyph, int line, Color c) {
+    const int left = button.left + (button.Width() - glyph) / 2;
+    const int top = button.top + (button.Height() - glyph) / 2;
+    const auto outline = [&](int x, int y, int size) {
+        Fill(dc, RECT{x, y, x + size, y + line}, c);
+        Fill(dc, RECT{x, y + size - line, x + size, y + size}, c);
+        Fill(dc, RECT{x, y, x + line, y + size}, c);
+        Fill(dc, RECT{x + size - line, y, x + size, y + size}, c);
+    };
+    switch (part) {
+        case FramePart::Minimize: {
+            const int y = top + glyph / 2;
+            Fill(dc, RECT{left, y, left + glyph, y + line}, c);
+            break;
+        }
+        case FramePart::Maximize:
+            if (!restore) {
+                outline(left, top, glyph);
+            } else {
+                // Two overlapping squares: the back one shows its top and right.
+                const int size = glyph - 2 * line;
+                const int shift = 2 * line;
+                Fill(dc, RECT{left + shift, top, left + glyph, top + line}, c);
+                Fill(dc, RECT{left + glyph - line, top, left + glyph, top + size}, c);
+                outline(left, top + shift, size);
+            }
+            break;
+        case FramePart::Close:
+            for (int i = 0; i < glyph; ++i) {
+                Fill(dc, RECT{left + i, top + i, left + i + line, top + i + line}, c);
+                Fill(dc, RECT{left + glyph - line - i, top + i, left + glyph - i, top + i + line}, c);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+TStyleEngine::TStyleEngine(Look look) : look_(std::move(look)) {
+    hookOwner = this;
+    hook_.Reset(SetWindowsHookExW(WH_CBT, &CreationHook, nullptr, GetCurrentThreadId()));
+}
+
+TStyleEngine::~TStyleEngine() {
+    hook_.Reset();
+    hookOwner = nullptr;
+    for (auto& entry : windows_) RemoveWindowSubclass(entry.first, &SubclassProc, kSubclassId);
+}
+
+void TStyleEngine::Adopt(HWND window, const CREATESTRUCTW& create) {
+    const std::wstring className = ClassOf(window);
+    const bool child = (create.style & WS_CHILD) != 0;
+    Kind kind;
+    if (!child) {
+        // Top-level windows with a caption of the program's own classes.
+        if ((create.style & WS_CAPTION) != WS_CAPTION || !IsOwnClass(window)) return;
+        kind = Kind::Frame;
+    } else if (className == L"Edit") {
+        kind = (create.style & ES_MULTILINE) ? Kind::Memo : Kind::Field;
+    } else if (className == DATETIMEPICK_CLASSW) {
+        kind = Kind::Field;
+    } else if (className == L"Button") {
+        const LONG type = create.style & BS_TYPEMASK;
+        if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return;
+        kind = Kind::Button;
+    } else if (IsOwnClass(window)) {
+        kind = Kind::Container;
+    } else {
+        return;
+    }
+    auto skinned = std::make_unique<Skinned>();
+    skinned->engine = this;
+    skinned->window = window;
+    skinned->kind = kind;
+    skinned->dpi = PlatformDpi(window);
+    if (!SetWindowSubclass(window, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(skinned.get()))) return;
+    windows_[window] = std::move(skinned);
+}
+
+LRESULT TStyleEngine::Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCDESTROY) {
+        const HWND window = s.window;
+        RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
+        windows_.erase(window);  // s is gone from here on
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    switch (s.kind) {
+        case Kind::Frame: return HandleFrame(s, message, wParam, lParam);
+        case Kind::Field:
+        case Kind::Memo: return HandleField(s, message, wParam, lParam);
+        case Kind::Button: return HandleButton(s, message, wParam, lParam);
+        case Kind::Container: return HandleContainer(s, message, wParam, lParam);
+    }
+    return DefSubclassProc(s.window, message, wParam, lParam);
+}
+
+// --- colours of the controls, asked of their parent ---------------------------
+
+LRESULT TStyleEngine::ControlColor(UINT message, WPARAM wParam, LPARAM) {
+    const auto dc = reinterpret_cast<HDC>(wParam);
+    SetDCBrushColor(dc, Ref(message == WM_CTLCOLORSTATIC ? look_.panel : look_.editBackground));
+    if (message == WM_CTLCOLORSTATIC) {
+        // Labels: transparent, in the static text colour whatever their own.
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, Ref(look_.staticText));
+    } else {
+        SetBkColor(dc, Ref(look_.editBackground));
+        SetTextColor(dc, Ref(look_.editText));
+    }
+    return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+}
+
+// --- DPI ----------------------------------------------------------------------
+
+int TStyleEngine::DpiOf(HWND window) const {
+    // The top-level window knows its DPI, also after a change the platform
+    // reported only to it.
+    const HWND root = GetAncestor(window, GA_ROOT);
+    const auto found = windows_.find(root);
+    if (found != windows_.end()) return found->second->dpi;
+    return PlatformDpi(window);
+}
+
+// --- the window frame -----------------------------------------------------------
+
+FrameMetrics TStyleEngine::MetricsOf(const Skinned& s, const RECT& windowRect) const {
+    const FrameMetrics m = ScaleFrame(look_.frame, s.dpi);
+    if (!IsZoomed(s.window)) return m;
+    // Maximised, the window reaches beyond its monitor's work area; the frame
+    // shown starts at the work area's edge.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromRect(&windowRect, MONITOR_DEFAULTTONEAREST), &monitor);
+    const int inset = std::max(0, static_cast<int>(monitor.rcWork.left - windowRect.left));
+    return MaximizedFrame(m, inset);
+}
+
+void TStyleEngine::PaintFrame(Skinned& s) {
+    if (IsIconic(s.window) || !IsWindowVisible(s.window)) return;
+    RECT windowRect{};
+    GetWindowRect(s.window, &windowRect);
+    const int width = windowRect.right - windowRect.left;
+    const int height = windowRect.bottom - windowRect.top;
+    const FrameMetrics m = MetricsOf(s, windowRect);
+    const FrameBoxes b = LayOutFrame(m, width, height);
+    const FrameLook& f = look_.frame;
+    const FrameColors& colors = s.active ? f.active : f.inactive;
+
+    WholeWindowDC windowDc(s.window);
+    const HDC dc = windowDc.Get();
+    if (!dc) return;
+    SavedDC saved(dc);
+    ExcludeClipRect(dc, b.client.left, b.client.top, b.client.right, b.client.bottom);
+
+    // Borders: an outline at the outer edge, the fill inside it.
+    if (m.border > 0) {
+        const Box outer{m.inset, b.captionBand.bottom, width - m.inset, height - m.inset};
+        Fill(dc, Box{0, b.captionBand.bottom, width, height}, f.borderFill);
+        Fill(dc, Box{outer.left, outer.top, outer.left + m.outline, outer.bottom}, colors.outline);
+        Fill(dc, Box{outer.right - m.outline, outer.top, outer.right, outer.bottom}, colors.outline);
+        Fill(dc, Box{outer.left, outer.bottom - m.outline, outer.right, outer.bottom}, colors.outline);
+    }
+    Fill(dc, b.topLine, colors.topLine);
+    Fill(dc, b.captionBand, colors.captionBand);
+
+    // The system buttons, their hot and pressed colours and glyphs.
+    const LONG style = GetWindowLongW(s.window, GWL_STYLE);
+    const int line = std::max(1, AtDpi(1, s.dpi));
+    struct Button {
+        FramePart part;
+        Box box;
+        bool shown;
+    } const buttons[] = {{FramePart::Close, b.close, true},
+                         {FramePart::Maximize, b.maximize, (style & WS_MAXIMIZEBOX) != 0},
+                         {FramePart::Minimize, b.minimize, (style & WS_MINIMIZEBOX) != 0}};
+    int captionRight = b.captionBand.right;
+    for (const Button& button : buttons) {
+        if (!button.shown) continue;
+        captionRight = button.box.left;
+        const bool pressed = s.pressedButton == button.part && s.pressedInside;
+        const bool hot = !pressed && s.hotButton == button.part && s.pressedButton == FramePart::Client;
+        const bool close = button.part == FramePart::Close;
+        if (pressed || hot) {
+            Fill(dc, button.box, close ? (pressed ? f.closePressed : f.closeHot)
+                                       : (pressed ? f.buttonPressed : f.buttonHot));
+        }
+        const Color glyph = (pressed || hot) ? (close ? f.closeHotGlyph : f.buttonHotGlyph) : colors.glyph;
+        DrawGlyph(dc, button.part, IsZoomed(s.window) != FALSE, button.box, m.glyphSize, line, glyph);
+    }
+
+    // The small icon in its area, then the caption.
+    auto icon = reinterpret_cast<HICON>(SendMessageW(s.window, WM_GETICON, ICON_SMALL2, 0));
+    if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(s.window, GCLP_HICONSM));
+    if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(s.window, GCLP_HICON));
+    if (icon) DrawIconEx(dc, b.icon.left, b.icon.top, icon, m.iconSize, m.iconSize, 0, nullptr, DI_NORMAL);
+
+    if (!s.captionFont || s.captionFontDpi != s.dpi) {
+        const TextStyle& t = colors.caption;
+        LOGFONTW font{};
+        font.lfHeight = -m.captionFontHeight;
+        font.lfWeight = t.bold ? FW_BOLD : FW_NORMAL;
+        font.lfItalic = t.italic;
+        font.lfUnderline = t.underline;
+        font.lfStrikeOut = t.strikeout;
+        font.lfCharSet = static_cast<BYTE>(t.charset);
+        const std::wstring face(t.face.begin(), t.face.end());
+        lstrcpynW(font.lfFaceName, face.c_str(), LF_FACESIZE);
+        s.captionFont.Reset(CreateFontIndirectW(&font));
+        s.captionFontDpi = s.dpi;
+    }
+    const int length = GetWindowTextLengthW(s.window);
+    std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
+    caption.resize(static_cast<std::size_t>(GetWindowTextW(s.window, caption.data(), length + 1)));
+    RECT text{b.captionLeft, b.captionBand.top, captionRight, b.captionBand.bottom};
+    SelectedObject font(dc, s.captionFont.Get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Ref(colors.caption.color));
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+              DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
+}
+
+void TStyleEngine::FrameButtonPressed(Skinned& s, FramePart part) {
+    WPARAM command = 0;
+    if (part == FramePart::Close) command = SC_CLOSE;
+    if (part == FramePart::Minimize) command = SC_MINIMIZE;
+    if (part == FramePart::Maximize) command = IsZoomed(s.window) ? SC_RESTORE : SC_MAXIMIZE;
+    if (command) SendMessageW(s.window, WM_SYSCOMMAND, command, 0);
+}
+
+LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND w = s.window;
+    switch (message) {
+        case WM_NCCALCSIZE: {
+            RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
+            const RECT windowRect = *r;
+            const FrameMetrics m = MetricsOf(s, windowRect);
+            const FrameBoxes b = LayOutFrame(m, r->right - r->left, r->bottom - r->top);
+            r->left = windowRect.left + b.client.left;
+            r->top = windowRect.top + b.client.top;
+            r->right = windowRect.left + b.client.right;
+            r->bottom = windowRect.top + b.client.bottom;
+            return 0;
+        }
+        case WM_NCPAINT:
+            if (IsIconic(w)) break;
+            PaintFrame(s);
+            return 0;
+        case WM_NCACTIVATE: {
+            s.active = wParam != FALSE;
+            // -1: the platform keeps its bookkeeping but paints no frame of its own.
+            const LRESULT result = DefSubclassProc(w, message, wParam, -1);
+            PaintFrame(s);
+            return result;
+        }
+        case WM_ACTIVATE:
+            s.active = LOWORD(wParam) != WA_INACTIVE;
+            break;
+        case WM_NCHITTEST: {
+            RECT windowRect{};
+            GetWindowRect(w, &windowRect);
+            const FrameMetrics m = MetricsOf(s, windowRect);
+            const int width = windowRect.right - windowRect.left, height = windowRect.bottom - windowRect.top;
+            const FrameBoxes b = LayOutFrame(m, width, height);
+            const int x = static_cast<short>(LOWORD(lParam)) - windowRect.left;
+            const int y = static_cast<short>(HIWORD(lParam)) - windowRect.top;
+            const bool resizable = (GetWindowLongW(w, GWL_STYLE) & WS_THICKFRAME) && !IsZoomed(w);
+            return HitCode(HitTestFrame(m, b, width, height, x, y, resizable));
+        }
+        case WM_NCMOUSEMOVE: {
+            const FramePart hot = ButtonOfHit(wParam);
+            if (hot != s.hotButton) {
+                s.hotButton = hot;
+                PaintFrame(s);
+            }
+            TrackLeave(s, true);
+            break;
+        }
+        case WM_NCMOUSELEAVE:
+            s.tracking = false;
+            if (s.hotButton != FramePart::Client) {
+                s.hotButton = FramePart::Client;
+                PaintFrame(s);
+            }
+            break;
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONDBLCLK: {
+            const FramePart part = ButtonOfHit(wParam);
+            if (!IsFrameButton(part)) break;
+            // The platform would track the press itself, painting its own button.
+            s.pressedButton = part;
+            s.pressedInside = true;
+            SetCapture(w);
+            PaintFrame(s);
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (s.pressedButton != FramePart::Client) {
+                RECT windowRect{};
+                GetWindowRect(w, &windowRect);
+                POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+                ClientToScreen(w, &p);
+                const LRESULT hit = HandleFrame(s, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+                const bool inside = ButtonOfHit(static_cast<WPARAM>(hit)) == s.pressedButton;
+                if (inside != s.pressedInside) {
+                    s.pressedInside = inside;
+                    PaintFrame(s);
+                }
+                return 0;
+            }
+            break;
+        case WM_LBUTTONUP:
+            if (s.pressedButton != FramePart::Client) {
+                const FramePart part = s.pressedButton;
+                const bool inside = s.pressedInside;
+                s.pressedButton = FramePart::Client;
+                s.pressedInside = false;
+                s.hotButton = inside ? part : FramePart::Client;
+                ReleaseCapture();
+                PaintFrame(s);
+                if (inside) {
+                    s.hotButton = FramePart::Client;
+                    FrameButtonPressed(s, part);
+                }
+                return 0;
+            }
+            break;
+        case WM_CAPTURECHANGED:
+            if (s.pressedButton != FramePart::Client && reinterpret_cast<HWND>(lParam) != w) {
+                s.pressedButton = FramePart::Client;
+                s.pressedInside = false;
+                PaintFrame(s);
+            }
+            break;
+        case WM_SETTEXT:
+        case WM_SETICON: {
+            // The platform paints the caption of its own frame right away.
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            PaintFrame(s);
+            return result;
+        }
+        case kWmDpiChanged: {
+            s.dpi = HIWORD(wParam);
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            // The frames of the window and of its fields take the new DPI.
+            SetWindowPos(w, nullptr, 0, 0, 0, 0,
+                         SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            EnumChildWindows(
+                w,
+                [](HWND child, LPARAM) -> BOOL {
+                    SetWindowPos(child, nullptr, 0, 0, 0, 0,
+                                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                    return TRUE;
+                },
+                0);
+            RedrawWindow(w, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            return result;
+        }
+        case WM_ERASEBKGND: {
+            RECT client{};
+            GetClientRect(w, &client);
+            Fill(reinterpret_cast<HDC>(wParam), client, look_.clientBackground);
+            return 1;
+        }
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            return ControlColor(message, wParam, lParam);
+        default:
+            break;
+    }
+    return DefSubclassProc(w, message, wParam, lParam);
+}
+
+// --- fields, the picker and the result area ---------------------------------------
+
+void TStyleEngine::PaintFieldBorder(const Skinned& s) {
+    RECT r{};
+    GetWindowRect(s.window, &r);
+    OffsetRect(&r, -r.left, -r.top);
+    const int width = AtDpi(look_.editBorderWidth, DpiOf(s.window));
+    const bool teal = s.kind == Kind::Field && (s.hot || GetFocus() == s.window);
+    const Color c = teal ? look_.editBorderHot : look_.editBorderNormal;
+    WholeWindowDC dc(s.window);
+    if (!dc.Get()) return;
+    Fill(dc.Get(), RECT{0, 0, r.right, width}, c);
+    Fill(dc.Get(), RECT{0, r.bottom - width, r.right, r.bottom}, c);
+    Fill(dc.Get(), RECT{0, 0, width, r.bottom}, c);
+    Fill(dc.Get(), RECT{r.right - width, 0, r.right, r.bottom}, c);
+}
+
+void TStyleEngine::TrackLeave(Skinned& s, bool nonClient) {
+    if (s.tracking) return;
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE | (nonClient ? TME_NONCLIENT : 0u), s.window, 0};
+    s.tracking = TrackMouseEvent(&track) != FALSE;
+}
+
+void TStyleEngine::SetHot(Skinned& s, bool hot) {
+    if (s.hot == hot) return;
+    s.hot = hot;
+    if (s.kind == Kind::Button)
+        PaintButtonNow(s);
+    else
+        PaintFieldBorder(s);
+}
+
+LRESULT TStyleEngine::HandleField(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND w = s.window;
+    switch (message) {
+        case WM_NCCALCSIZE: {
+            // The platform's edge is 2 wide; the style's border scales.
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            const int extra = AtDpi(look_.editBorderWidth, DpiOf(w)) - GetSystemMetrics(SM_CXEDGE);
+            if (extra > 0 && (GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)) {
+                RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0]
+                                 : reinterpret_cast<RECT*>(lParam);
+                InflateRect(r, -extra, -extra);
+                if (r->right < r->left) r->right = r->left;
+                if (r->bottom < r->top) r->bottom = r->top;
+            }
+            return result;
+        }
+        case WM_NCPAINT: {
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            PaintFieldBorder(s);
+            return result;
+        }
+        case WM_MOUSEMOVE:
+        case WM_NCMOUSEMOVE:
+            if (s.kind == Kind::Field) {
+                SetHot(s, true);
+                TrackLeave(s, message == WM_NCMOUSEMOVE);
+            }
+            break;
+        case WM_MOUSELEAVE:
+        case WM_NCMOUSELEAVE:
+            if (s.kind == Kind::Field) {
+                s.tracking = false;
+                // Between the client area and the border the pointer leaves one
+                // and enters the other: it is still over the field.
+                POINT p{};
+                GetCursorPos(&p);
+                RECT r{};
+                GetWindowRect(w, &r);
+                if (PtInRect(&r, p) && WindowFromPoint(p) == w) {
+                    RECT client{};
+                    GetClientRect(w, &client);
+                    MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&client), 2);
+                    TrackLeave(s, !PtInRect(&client, p));
+                } else {
+                    SetHot(s, false);
+                }
+            }
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS: {
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            PaintFieldBorder(s);
+            return result;
+        }
+        default:
+            break;
+    }
+    return DefSubclassProc(w, message, wParam, lParam);
+}
+
+// --- the push button -------------------------------------------------------------
+
+void TStyleEngine::PaintButton(const Skinned& s, HDC dc) {
+    RECT r{};
+    GetClientRect(s.window, &r);
+    const bool pressed = (SendMessageW(s.window, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+    const ButtonState state = ChooseButtonState(pressed, s.hot, GetFocus() == s.window);
+    const int index = static_cast<int>(state);
+    Fill(dc, r, look_.buttonFace[index]);
+    const int length = GetWindowTextLengthW(s.window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(s.window, text.data(), length + 1)));
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(s.window, WM_GETFONT, 0, 0));
+    SelectedObject selected(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Ref(look_.buttonText[index]));
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+}
+
+void TStyleEngine::PaintButtonNow(const Skinned& s) {
+    WindowDC dc(s.window);
+    if (dc.Get()) PaintButton(s, dc.Get());
+}
+
+LRESULT TStyleEngine::HandleButton(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND w = s.window;
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            const HDC dc = BeginPaint(w, &paint);
+            if (dc) PaintButton(s, dc);
+            EndPaint(w, &paint);
+            return 0;
+        }
+        case WM_PRINTCLIENT:
+            PaintButton(s, reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_MOUSEMOVE: {
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            SetHot(s, true);
+            TrackLeave(s, false);
+            return result;
+        }
+        case WM_MOUSELEAVE: {
+            s.tracking = false;
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            SetHot(s, false);
+            return result;
+        }
+        // The platform's button paints itself at once on these, outside of
+        // WM_PAINT: the style paints over it straight after.
+        case BM_SETSTATE:
+        case BM_SETSTYLE:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CAPTURECHANGED:
+        case WM_ENABLE:
+        case WM_SETTEXT:
+        case WM_UPDATEUISTATE: {
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            if (IsWindow(w)) PaintButtonNow(s);
+            return result;
+        }
+        default:
+            break;
+    }
+    return DefSubclassProc(w, message, wParam, lParam);
+}
+
+// --- the program's own containers ------------------------------------------------
+
+LRESULT TStyleEngine::HandleContainer(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_ERASEBKGND: {
+            RECT client{};
+            GetClientRect(s.window, &client);
+            Fill(reinterpret_cast<HDC>(wParam), client, look_.panel);
+            return 1;
+        }
+        default:
+            break;
+    }
+    return DefSubclassProc(s.window, message, wParam, lParam);
+}
+
+}  // namespace pix::style

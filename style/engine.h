@@ -1,0 +1,74 @@
+// Draws the windows of the GUI thread in the active style. A window-creation
+// hook sees every window the thread creates from the activation on and takes
+// over the drawing of those the style knows: top-level windows with a caption
+// (the frame), single-line fields and date pickers, the multi-line result
+// area, push buttons, and the program's own containers. The windows' owners
+// know nothing of it: without the style they are drawn as the platform draws
+// them.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+
+#include "app/handles.h"
+#include "style/core/frame.h"
+#include "style/core/look.h"
+
+namespace pix::style {
+
+class TStyleEngine {
+public:
+    explicit TStyleEngine(Look look);
+    ~TStyleEngine();
+    TStyleEngine(const TStyleEngine&) = delete;
+    TStyleEngine& operator=(const TStyleEngine&) = delete;
+
+    const Look& GetLook() const noexcept { return look_; }
+
+    // What the engine keeps of each window it draws.
+    enum class Kind { Frame, Field, Memo, Button, Container };
+    struct Skinned {
+        TStyleEngine* engine = nullptr;
+        HWND window = nullptr;
+        Kind kind = Kind::Container;
+        bool hot = false;        // under the pointer
+        bool tracking = false;   // a leave notice is asked for
+        // Frames only.
+        int dpi = 96;
+        bool active = false;
+        FramePart hotButton = FramePart::Client;
+        FramePart pressedButton = FramePart::Client;
+        bool pressedInside = false;
+        UniqueFont captionFont;
+        int captionFontDpi = 0;
+    };
+
+    // Called by the hook for each new window of the thread.
+    void Adopt(HWND window, const CREATESTRUCTW& create);
+    LRESULT Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleField(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleButton(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleContainer(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT ControlColor(UINT message, WPARAM wParam, LPARAM lParam);
+
+    int DpiOf(HWND window) const;
+    FrameMetrics MetricsOf(const Skinned& s, const RECT& windowRect) const;
+    void PaintFrame(Skinned& s);
+    void PaintFieldBorder(const Skinned& s);
+    void PaintButton(const Skinned& s, HDC dc);
+    void PaintButtonNow(const Skinned& s);
+    void SetHot(Skinned& s, bool hot);
+    void TrackLeave(Skinned& s, bool nonClient);
+    void FrameButtonPressed(Skinned& s, FramePart part);
+
+    Look look_;
+    std::map<HWND, std::unique_ptr<Skinned>> windows_;
+    UniqueHook hook_;
+};
+
+}  // namespace pix::style

@@ -1,0 +1,588 @@
+// The house style on the screen: the window frame active and inactive, its
+// system buttons under the pointer and held down, moving and resizing by the
+// frame, the fields and the push button in each state, the frame at 144 DPI,
+// and the start-up with a damaged or a missing style. Every point is placed
+// from the window's real rectangles and the style's measures at the window's
+// DPI; every state is reached with the mouse and the keyboard.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "form/control_ids.h"
+#include "tests/wine/driver/driver.h"
+
+using namespace pixtest;
+namespace ids = pix::ids;
+
+namespace {
+
+constexpr wchar_t kInnerDpiVariable[] = L"PIX_STYLE_TEST_DPI";
+
+// The style's measures at 96 DPI, scaled as the program scales them.
+int Scaled(int value, int dpi) { return (value * dpi * 2 + 96) / (96 * 2); }
+
+constexpr COLORREF kActiveTopLine = RGB(73, 105, 151), kActiveOutline = RGB(131, 172, 184),
+                   kActiveBand = RGB(230, 230, 230), kInactiveTopLine = RGB(218, 221, 226),
+                   kInactiveOutline = RGB(230, 230, 230), kInactiveBand = RGB(204, 204, 204),
+                   kBorderFill = RGB(243, 243, 243), kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255),
+                   kGreyCaption = RGB(128, 128, 128), kInactiveGlyph = RGB(122, 122, 122),
+                   kButtonHot = RGB(207, 207, 207), kButtonPressed = RGB(184, 184, 184),
+                   kCloseHot = RGB(227, 65, 62), kClosePressed = RGB(201, 79, 77), kTeal = RGB(0, 96, 96),
+                   kGrey = RGB(153, 153, 153), kGerarNormal = RGB(204, 204, 204),
+                   kGerarPressed = RGB(127, 175, 175), kClient = RGB(243, 243, 243);
+
+struct Pix : RecordedPixGen {
+    int dpi = 96;
+};
+
+Pix Start(const std::wstring& folder, int dpi = 96) {
+    Pix pix{StartRecorded(folder)};
+    pix.dpi = dpi;
+    REQUIRE(Responds(pix.main));
+    REQUIRE(BringToFront(pix.main));
+    return pix;
+}
+
+// Where the frame's parts lie, from the window's rectangles.
+struct Frame {
+    RECT window{}, client{};
+    int dpi = 96;
+    int Title() const { return client.top - window.top; }
+    int Border() const { return client.left - window.left; }
+    int MidX() const { return (window.left + window.right) / 2; }
+    int BandY() const { return window.top + Scaled(1, dpi) + Scaled(31, dpi) / 2; }
+    // The system buttons from the right: 0 close, 1 maximise, 2 minimise.
+    RECT Button(int index) const {
+        const int width = Scaled(46, dpi);
+        const int top = window.top + Scaled(1, dpi);
+        return {window.right - width * (index + 1), top, window.right - width * index, top + Scaled(31, dpi)};
+    }
+};
+
+Frame FrameOf(const Pix& pix) {
+    Frame f;
+    f.window = WindowRect(pix.main);
+    f.client = ClientRectOnScreen(pix.main);
+    f.dpi = pix.dpi;
+    return f;
+}
+
+bool HasColor(const Screenshot& shot, const RECT& area, COLORREF color) {
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (shot.At(x, y) == color) return true;
+    return false;
+}
+
+// The colour at a point once it has settled to the expected one, or the last seen.
+COLORREF SettledAt(POINT p, COLORREF expected) {
+    COLORREF seen = CLR_INVALID;
+    WaitUntil([&] { return (seen = Screenshot::Capture({p.x, p.y, p.x + 1, p.y + 1}).At(p)) == expected; }, 2000);
+    return seen;
+}
+#define CHECK_PIXEL(point, expected) \
+    CHECK_EQ(ShowColor(SettledAt((point), (expected))), ShowColor(expected))
+
+// A window of the driver's own, to take the activation away from PixGen.
+class OtherWindow {
+public:
+    OtherWindow() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PixStyleTestOther";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 900, 600, 200,
+                                  150, nullptr, nullptr, wc.hInstance, nullptr);
+        REQUIRE(window_ != nullptr);
+    }
+    ~OtherWindow() { DestroyWindow(window_); }
+    OtherWindow(const OtherWindow&) = delete;
+    OtherWindow& operator=(const OtherWindow&) = delete;
+    HWND Handle() const { return window_; }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Frame colours at points placed from the rectangles, active or not.
+void CheckFrameColors(const Frame& f, bool active) {
+    Context context(active ? "active" : "inactive");
+    const int outline = Scaled(1, f.dpi);
+    CHECK_EQ(f.Title(), Scaled(32, f.dpi));
+    CHECK_EQ(f.Border(), Scaled(6, f.dpi));
+    CHECK_EQ(f.window.right - f.client.right, Scaled(6, f.dpi));
+    CHECK_EQ(f.window.bottom - f.client.bottom, Scaled(6, f.dpi));
+    const int midY = (f.client.top + f.client.bottom) / 2;
+    CHECK_PIXEL((POINT{f.MidX(), f.window.top}), active ? kActiveTopLine : kInactiveTopLine);
+    CHECK_PIXEL((POINT{f.MidX(), f.BandY()}), active ? kActiveBand : kInactiveBand);
+    const COLORREF rim = active ? kActiveOutline : kInactiveOutline;
+    CHECK_PIXEL((POINT{f.window.left, midY}), rim);
+    CHECK_PIXEL((POINT{f.window.right - 1, midY}), rim);
+    CHECK_PIXEL((POINT{f.MidX(), f.window.bottom - 1}), rim);
+    CHECK_PIXEL((POINT{f.window.left + outline, midY}), kBorderFill);
+    CHECK_PIXEL((POINT{f.client.left - 1, midY}), kBorderFill);
+    CHECK_PIXEL((POINT{f.MidX(), f.client.bottom}), kBorderFill);
+    // Square corners: the outline runs into the very corner.
+    CHECK_PIXEL((POINT{f.window.left, f.window.bottom - 1}), rim);
+    const Screenshot shot = Screenshot::Capture(f.window);
+    // The caption "PIX" between the icon area and the buttons, and the glyphs.
+    const RECT caption{f.window.left + Scaled(28, f.dpi), f.window.top + Scaled(1, f.dpi),
+                       f.window.left + Scaled(80, f.dpi), f.client.top};
+    CHECK(HasColor(shot, caption, active ? kBlack : kGreyCaption));
+    if (!active) CHECK(!HasColor(shot, caption, kBlack));
+    for (int i = 0; i < 3; ++i) {
+        Context button("button " + std::to_string(i));
+        CHECK(HasColor(shot, f.Button(i), active ? kBlack : kInactiveGlyph));
+        // At rest the button is the band.
+        CHECK_EQ(ShowColor(shot.At(f.Button(i).left + 2, f.Button(i).top + 2)),
+                 ShowColor(active ? kActiveBand : kInactiveBand));
+    }
+}
+
+void RunFrameCase(Pix& pix) {
+    CheckFrameColors(FrameOf(pix), true);
+    {
+        OtherWindow other;
+        REQUIRE(BringToFront(other.Handle()));
+        CheckFrameColors(FrameOf(pix), false);
+    }
+    REQUIRE(BringToFront(pix.main));
+    CheckFrameColors(FrameOf(pix), true);
+}
+
+}  // namespace
+
+// The frame by the frame table, active and after another window is activated.
+PIX_TEST(FrameActiveAndInactive) {
+    Pix pix = Start(L"frame");
+    RunFrameCase(pix);
+    Close(pix);
+}
+
+// Each system button under the pointer and held down: its colours and a glyph
+// in the contrasting colour; let go away from it, nothing happens.
+PIX_TEST(SystemButtonHotAndPressed) {
+    Pix pix = Start(L"buttons");
+    const Frame f = FrameOf(pix);
+    struct Row {
+        const char* name;
+        int index;
+        COLORREF hot, pressed, glyph;
+    } const rows[] = {
+        {"close", 0, kCloseHot, kClosePressed, kWhite},
+        {"maximise", 1, kButtonHot, kButtonPressed, kBlack},
+        {"minimise", 2, kButtonHot, kButtonPressed, kBlack},
+    };
+    for (const Row& row : rows) {
+        Context context(row.name);
+        const RECT box = f.Button(row.index);
+        const POINT centre = CenterOf(box);
+        const POINT corner{box.left + 2, box.top + 2};
+        MoveMouse(centre);
+        CHECK_PIXEL(corner, row.hot);
+        CHECK(HasColor(Screenshot::Capture(box), box, row.glyph));
+        MouseDown(centre);
+        CHECK_PIXEL(corner, row.pressed);
+        CHECK(HasColor(Screenshot::Capture(box), box, row.glyph));
+        // Dragged off the button while held: back to rest; let go there: nothing.
+        const POINT away{f.MidX(), (f.client.top + f.client.bottom) / 2};
+        MoveMouse(away);
+        CHECK_PIXEL(corner, kActiveBand);
+        MouseUp(away);
+        Pause(200);
+        CHECK(pix.process.Running());
+        CHECK(!IsIconic(pix.main));
+        CHECK(!IsZoomed(pix.main));
+        CHECK_PIXEL(corner, kActiveBand);
+    }
+    Close(pix);
+}
+
+// Each system button does its job; double-click on the caption maximises and
+// restores; Alt+Space opens the system menu.
+PIX_TEST(SystemButtonsWork) {
+    Pix pix = Start(L"buttons-work");
+    Frame f = FrameOf(pix);
+    Click(CenterOf(f.Button(2)));
+    CHECK(WaitUntil([&] { return IsIconic(pix.main) != FALSE; }, kReactTimeout));
+    ShowWindow(pix.main, SW_RESTORE);
+    REQUIRE(WaitUntil([&] { return !IsIconic(pix.main); }, kReactTimeout));
+    REQUIRE(BringToFront(pix.main));
+
+    f = FrameOf(pix);
+    Click(CenterOf(f.Button(1)));
+    CHECK(WaitUntil([&] { return IsZoomed(pix.main) != FALSE; }, kReactTimeout));
+    {
+        // Maximised: the caption band and the buttons lie on the screen.
+        const RECT window = WindowRect(pix.main), client = ClientRectOnScreen(pix.main);
+        CHECK_EQ(client.top - std::max<LONG>(window.top, 0), 31L);
+        const RECT restore{window.right - (client.left - window.left) - 2 * 46, client.top - 31,
+                           window.right - (client.left - window.left) - 46, client.top};
+        CHECK_PIXEL((POINT{(client.left + client.right) / 2, client.top - 15}), kActiveBand);
+        Click(CenterOf(restore));
+        CHECK(WaitUntil([&] { return !IsZoomed(pix.main); }, kReactTimeout));
+    }
+    f = FrameOf(pix);
+    CHECK_EQ(Width(f.client), 635L);
+    DoubleClick(POINT{f.MidX(), f.BandY()});
+    CHECK(WaitUntil([&] { return IsZoomed(pix.main) != FALSE; }, kReactTimeout));
+    {
+        const RECT client = ClientRectOnScreen(pix.main);
+        DoubleClick(POINT{(client.left + client.right) / 2, client.top - 15});
+        CHECK(WaitUntil([&] { return !IsZoomed(pix.main); }, kReactTimeout));
+    }
+    REQUIRE(BringToFront(pix.main));
+    PressKey(VK_SPACE, kAlt);
+    HWND menu = nullptr;
+    CHECK(WaitUntil([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); },
+                    kReactTimeout));
+    PressKey(VK_ESCAPE);
+    PressKey(VK_ESCAPE);
+    CHECK(WaitUntil([&] { return !FindWindowW(L"#32768", nullptr) || !IsWindowVisible(FindWindowW(L"#32768", nullptr)); },
+                    kReactTimeout));
+    f = FrameOf(pix);
+    Click(CenterOf(f.Button(0)));
+    REQUIRE(pix.process.WaitForExit());
+    CHECK_EQ(pix.process.ExitCode(), DWORD{0});
+}
+
+// A drag on the caption moves the window; a drag on each border and corner
+// resizes it on that side only.
+PIX_TEST(MoveAndResizeByTheFrame) {
+    Pix pix = Start(L"move-resize");
+    const int d = 30;
+    {
+        const RECT before = WindowRect(pix.main);
+        const Frame f = FrameOf(pix);
+        const POINT from{f.MidX() - 60, f.BandY()};
+        MouseDown(from);
+        MoveMouse({from.x + d / 2, from.y + d / 2});
+        MoveMouse({from.x + d, from.y + d});
+        MouseUp({from.x + d, from.y + d});
+        CHECK(WaitUntil([&] { return WindowRect(pix.main).left == before.left + d; }, kReactTimeout));
+        const RECT after = WindowRect(pix.main);
+        CHECK_EQ(Show(after), Show(RECT{before.left + d, before.top + d, before.right + d, before.bottom + d}));
+    }
+    struct Edge {
+        const char* name;
+        int dx, dy;            // which edges: -1 left/top, 1 right/bottom, 0 none
+    } const edges[] = {{"left", -1, 0},  {"right", 1, 0},     {"top", 0, -1},    {"bottom", 0, 1},
+                       {"top-left", -1, -1}, {"top-right", 1, -1}, {"bottom-left", -1, 1}, {"bottom-right", 1, 1}};
+    for (const Edge& e : edges) {
+        Context context(e.name);
+        const RECT before = WindowRect(pix.main);
+        const int border = Scaled(6, pix.dpi) / 2;
+        const POINT from{e.dx < 0 ? before.left + border : e.dx > 0 ? before.right - 1 - border : (before.left + before.right) / 2,
+                         e.dy < 0 ? before.top + 1 : e.dy > 0 ? before.bottom - 1 - border : (before.top + before.bottom) / 2};
+        // Outward by d on the edges that move.
+        const POINT to{from.x + e.dx * d, from.y + e.dy * d};
+        MouseDown(from);
+        MoveMouse({(from.x + to.x) / 2, (from.y + to.y) / 2});
+        MoveMouse(to);
+        MouseUp(to);
+        RECT expected = before;
+        if (e.dx < 0) expected.left -= d;
+        if (e.dx > 0) expected.right += d;
+        if (e.dy < 0) expected.top -= d;
+        if (e.dy > 0) expected.bottom += d;
+        WaitUntil([&] { return Show(WindowRect(pix.main)) == Show(expected); }, 3000);
+        CHECK_EQ(Show(WindowRect(pix.main)), Show(expected));
+    }
+    Close(pix);
+}
+
+// The fields by their border table, the result area always grey, "Gerar" by
+// its precedence table, the client area and the panel without bevel.
+PIX_TEST(FieldAndButtonStates) {
+    Pix pix = Start(L"states");
+    const HWND memo = pix.Control(ids::Memo1);
+    const HWND gerar = pix.Control(ids::Button2);
+    const HWND panel = pix.Control(ids::Panel1);
+    const RECT panelRect = WindowRect(panel);
+    CHECK_PIXEL((POINT{panelRect.left + 2, panelRect.top + 2}), kClient);
+    CHECK_PIXEL((POINT{panelRect.right - 3, panelRect.top + 2}), kClient);
+    CHECK_PIXEL((POINT{panelRect.left + 2, panelRect.bottom - 1}), kClient);
+    const RECT client = ClientRectOnScreen(pix.main);
+    CHECK_PIXEL((POINT{client.left + 5, client.bottom - 1}), kClient);
+
+    // Right after start the focus is in the result area, and it is grey.
+    REQUIRE(WaitUntil([&] { return pix.Focus() == memo; }, kReactTimeout));
+    const RECT memoRect = WindowRect(memo);
+    CHECK_PIXEL((POINT{memoRect.left, (memoRect.top + memoRect.bottom) / 2}), kGrey);
+    CHECK_PIXEL((POINT{memoRect.left + 1, memoRect.top + 1}), kGrey);
+    MoveMouse(CenterOf(memoRect));
+    Pause(100);
+    CHECK_PIXEL((POINT{memoRect.left, (memoRect.top + memoRect.bottom) / 2}), kGrey);
+
+    const int fields[] = {ids::edtCodigoSolicitacaoBancoCentral, ids::edtConvenio, ids::edtDeveloperApplicationKey,
+                          ids::edtClientId, ids::edtClientSecret, ids::edtBoleto, ids::edtValor,
+                          ids::edtVencimento};
+    const POINT rest{memoRect.left + 40, memoRect.top + 40};
+    for (int id : fields) {
+        Context context("field " + std::to_string(id));
+        const HWND field = pix.Control(id);
+        const RECT r = WindowRect(field);
+        const POINT outer{r.left, (r.top + r.bottom) / 2}, inner{r.left + 1, r.top + 1},
+            bottom{(r.left + r.right) / 2, r.bottom - 2};
+        CHECK_PIXEL(outer, kGrey);
+        MoveMouse(CenterOf(r));
+        CHECK_PIXEL(outer, kTeal);
+        CHECK_PIXEL(inner, kTeal);
+        CHECK_PIXEL(bottom, kTeal);
+        MoveMouse(rest);
+        CHECK_PIXEL(outer, kGrey);
+        CHECK_PIXEL((POINT{r.left + 2, (r.top + r.bottom) / 2}), kWhite);  // the background inside the border
+    }
+    // Focus by Tab: "Gerar" focused is teal; then each field in turn.
+    PressKey(VK_TAB);
+    REQUIRE(WaitUntil([&] { return pix.Focus() == gerar; }, kReactTimeout));
+    const RECT g = WindowRect(gerar);
+    const POINT face{g.left + 3, g.top + 3};
+    CHECK_PIXEL(face, kTeal);
+    CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
+    for (int id : fields) {
+        PressKey(VK_TAB);
+        const HWND field = pix.Control(id);
+        Context context("focused field " + std::to_string(id));
+        REQUIRE(WaitUntil([&] { return pix.Focus() == field; }, kReactTimeout));
+        const RECT r = WindowRect(field);
+        CHECK_PIXEL((POINT{r.left, (r.top + r.bottom) / 2}), kTeal);
+    }
+    // Gerar: normal, hot, pressed, and focused after the pointer has left.
+    CHECK_PIXEL(face, kGerarNormal);
+    CHECK(HasColor(Screenshot::Capture(g), g, kBlack));
+    MoveMouse(CenterOf(g));
+    CHECK_PIXEL(face, kTeal);
+    CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
+    MouseDown(CenterOf(g));
+    CHECK_PIXEL(face, kGerarPressed);
+    CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
+    MouseUp(CenterOf(g));
+    MoveMouse(rest);
+    CHECK(WaitUntil([&] { return pix.Focus() == gerar; }, kReactTimeout));
+    CHECK_PIXEL(face, kTeal);
+    CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
+    CHECK(WaitUntil([&] { return pix.Calls().size() == 1; }, kReactTimeout));
+    Close(pix);
+}
+
+// The labels are black and transparent over the panel.
+PIX_TEST(Labels) {
+    Pix pix = Start(L"labels");
+    for (int id : {ids::Label1, ids::Label2, ids::Label3, ids::Label4, ids::Label5, ids::Label6, ids::Label7,
+                   ids::Label8}) {
+        Context context("label " + std::to_string(id));
+        const RECT r = WindowRect(pix.Control(id));
+        const Screenshot shot = Screenshot::Capture(r);
+        CHECK(HasColor(shot, r, kBlack));
+        CHECK_EQ(ShowColor(shot.At(r.right - 1, r.bottom - 1)), ShowColor(kClient));
+        // Nothing but the text and the panel's colour, and the blend of both.
+        bool onlyGreys = true;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                const COLORREF c = shot.At(x, y);
+                if (GetRValue(c) != GetGValue(c) || GetGValue(c) != GetBValue(c)) onlyGreys = false;
+            }
+        CHECK(onlyGreys);
+    }
+    Close(pix);
+}
+
+namespace {
+
+// The prefix's DPI for the programs started while it lives; 96 again after.
+class LogPixels {
+public:
+    explicit LogPixels(DWORD dpi) { Set(dpi); }
+    ~LogPixels() { Set(96); }
+    LogPixels(const LogPixels&) = delete;
+    LogPixels& operator=(const LogPixels&) = delete;
+
+private:
+    static void Set(DWORD dpi) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            throw Abort{"cannot open HKCU\\Control Panel\\Desktop"};
+        const LONG set = RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                                        sizeof dpi);
+        RegCloseKey(key);
+        if (set != ERROR_SUCCESS) throw Abort{"cannot set LogPixels"};
+    }
+};
+
+}  // namespace
+
+// Created at 144 DPI the frame's measures, the fields' borders and the
+// buttons scale by the form's rounding; a change of DPI reported to the
+// window takes the frame back to 96 DPI.
+PIX_TEST(FrameAt144Dpi) {
+    const LogPixels pixels(144);
+    Pix pix = Start(L"frame-144", 144);
+    RunFrameCase(pix);
+    const Frame f = FrameOf(pix);
+    const RECT close = f.Button(0);
+    MoveMouse(CenterOf(close));
+    CHECK_PIXEL((POINT{close.left + 1, close.top + 1}), kCloseHot);
+    CHECK_PIXEL((POINT{close.left - 1, close.top + 1}), kActiveBand);
+    MoveMouse({f.MidX(), (f.client.top + f.client.bottom) / 2});
+    // The fields' borders: 3 wide at 144 DPI.
+    const RECT r = WindowRect(pix.Control(ids::edtBoleto));
+    CHECK_PIXEL((POINT{r.left + 2, (r.top + r.bottom) / 2}), kGrey);
+    CHECK_PIXEL((POINT{r.left + 3, (r.top + r.bottom) / 2}), kWhite);
+    Close(pix);
+}
+
+namespace {
+
+// Rewrites the program's WINDOWSCORVANTI resource: damaged, or removed.
+void RewriteStyleResource(const std::wstring& exe, bool remove) {
+    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(module != nullptr);
+    const HRSRC found = FindResourceW(module, L"WINDOWSCORVANTI", MAKEINTRESOURCEW(10));
+    REQUIRE(found != nullptr);
+    const WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    std::string data(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                     SizeofResource(module, found));
+    FreeLibrary(module);
+    data[data.size() / 2] ^= 0x40;  // one flipped bit, in the middle of the tables
+    const HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+    REQUIRE(update != nullptr);
+    const BOOL updated = UpdateResourceW(update, MAKEINTRESOURCEW(10), L"WINDOWSCORVANTI", language,
+                                         remove ? nullptr : data.data(), remove ? 0 : static_cast<DWORD>(data.size()));
+    CHECK(updated);
+    REQUIRE(EndUpdateResourceW(update, !updated));
+    // Read back what the program will find.
+    const HMODULE check = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(check != nullptr);
+    const bool present = FindResourceW(check, L"WINDOWSCORVANTI", MAKEINTRESOURCEW(10)) != nullptr;
+    FreeLibrary(check);
+    REQUIRE_EQ(present, !remove);
+}
+
+HWND FindBox(const Process& process, const std::wstring& caption) {
+    for (HWND window : TopLevelWindows(process.Id()))
+        if (IsWindowVisible(window) && ClassName(window) == L"#32770" && Text(window) == caption) return window;
+    return nullptr;
+}
+
+}  // namespace
+
+// A carried style that does not read ends the start-up in the fatal box.
+PIX_TEST(DamagedStyle) {
+    const std::wstring exe = Deploy(L"damaged");
+    RewriteStyleResource(exe, false);
+    Process process = Process::Start(exe);
+    HWND box = nullptr;
+    REQUIRE(WaitUntil([&] { return (box = FindBox(process, L"Application Error")) != nullptr || !process.Running(); },
+                      kStartTimeout));
+    REQUIRE(box != nullptr);
+    const std::wstring text = MessageBoxText(box);
+    Note("box: " + Utf8(text));
+    CHECK(text.rfind(L"Exception StyleError in module PixGen.exe at ", 0) == 0);
+    CHECK(text.find(L"\r\nUnable to load style 'WINDOWSCORVANTI'.\r\n") != std::wstring::npos);
+    for (HWND window : TopLevelWindows(process.Id())) CHECK(ClassName(window) != L"TForm1");
+    AnswerByEnter(box);
+    REQUIRE(process.WaitForExit());
+    CHECK_EQ(process.ExitCode(), DWORD{1});
+}
+
+// Without the style: the error box first, then the form in the platform's
+// look, working.
+PIX_TEST(MissingStyle) {
+    const std::wstring exe = Deploy(L"missing");
+    RewriteStyleResource(exe, true);
+    Process process = Process::Start(exe);
+    HWND box = nullptr;
+    REQUIRE(WaitUntil([&] { return (box = FindBox(process, L"Error")) != nullptr || !process.Running(); },
+                      kStartTimeout));
+    REQUIRE(box != nullptr);
+    for (HWND window : TopLevelWindows(process.Id())) CHECK(ClassName(window) != L"TForm1");
+    CHECK_EQ(Utf8(MessageBoxText(box)), std::string("Style 'Windows10 Corvanti' not found"));
+    CHECK_EQ(GetWindow(box, GW_OWNER), HWND{nullptr});
+    const std::vector<HWND> buttons = VisibleButtons(box);
+    REQUIRE_EQ(buttons.size(), std::size_t{1});
+    CHECK_EQ(Utf8(Text(buttons[0])), std::string("&Close"));
+    // The error icon.
+    bool icon = false;
+    for (HWND child : Children(box))
+        if (ClassName(child) == L"Static" && (Style(child) & SS_TYPEMASK) == SS_ICON) icon = true;
+    CHECK(icon);
+    // Centred on the screen.
+    const RECT r = WindowRect(box);
+    const int dx = (r.left + r.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int dy = (r.top + r.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2;
+    CHECK(dx >= -2 && dx <= 2);
+    CHECK(dy >= -Height(r) && dy <= Height(r));
+    Click(CenterOf(WindowRect(buttons[0])));
+
+    const HWND main = WaitForMainWindow(process);
+    REQUIRE(main != nullptr);
+    REQUIRE(BringToFront(main));
+    // The platform's frame and colours.
+    RECT frame{0, 0, 100, 100};
+    AdjustWindowRectEx(&frame, Style(main), FALSE, ExStyle(main));
+    const RECT window = WindowRect(main), client = ClientRectOnScreen(main);
+    CHECK_EQ(client.top - window.top, -frame.top);
+    const RECT panel = WindowRect(FindDescendantById(main, ids::Panel1));
+    CHECK_PIXEL((POINT{panel.left + 2, panel.top + 2}), GetSysColor(COLOR_BTNFACE));
+    // And it works: typed text arrives, Gerar appends.
+    const HWND valor = FindDescendantById(main, ids::edtValor);
+    Click(CenterOf(WindowRect(valor)));
+    TypeText(L"abc");
+    CHECK(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    REQUIRE(process.WaitForExit());
+    CHECK_EQ(process.ExitCode(), DWORD{0});
+}
+
+// No GDI object is lost by a thousand repaints and a hundred changes of state.
+PIX_TEST(NoGdiLeak) {
+    Pix pix = Start(L"gdi");
+    const HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pix.process.Id());
+    REQUIRE(query != nullptr);
+    const auto objects = [&] { return GetGuiResources(query, GR_GDIOBJECTS); };
+    // One full round first: whatever is made once and kept is made now.
+    RedrawWindow(pix.main, nullptr, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Responds(pix.main);
+    const DWORD before = objects();
+    Note("GDI objects before: " + std::to_string(before));
+    for (int i = 0; i < 1000; ++i)
+        RedrawWindow(pix.main, nullptr, nullptr,
+                     RDW_FRAME | RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Responds(pix.main);
+    const RECT field = WindowRect(pix.Control(ids::edtBoleto)), gerar = WindowRect(pix.Control(ids::Button2));
+    const RECT close = FrameOf(pix).Button(0);
+    const POINT rest = CenterOf(WindowRect(pix.Control(ids::Memo1)));
+    for (int i = 0; i < 25; ++i) {
+        MoveMouse(CenterOf(field));
+        MoveMouse(CenterOf(gerar));
+        MoveMouse(CenterOf(close));
+        MoveMouse(rest);
+    }
+    {
+        OtherWindow other;
+        for (int i = 0; i < 10; ++i) {
+            BringToFront(other.Handle());
+            BringToFront(pix.main);
+        }
+    }
+    Responds(pix.main);
+    const DWORD after = objects();
+    Note("GDI objects after: " + std::to_string(after));
+    CHECK_TODO_WINE(before == 0);  // Wine counts no GDI objects per process
+    CHECK(after <= before);
+    CloseHandle(query);
+    Close(pix);
+}
+
+// By hand only: a picture of the window, for a person to look at.
+PIX_TEST(Picture) {
+    Pix pix = Start(L"picture");
+    MoveMouse(CenterOf(WindowRect(pix.Control(ids::edtBoleto))));
+    Pause(300);
+    Screenshot::Capture(WindowRect(pix.main)).Save(Scratch(L"window.bmp"));
+    Close(pix);
+}
