@@ -219,7 +219,18 @@ void TStyleEngine::Adopt(HWND window, const CREATESTRUCTW& create) {
 }
 
 LRESULT TStyleEngine::Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SETCURSOR) {
+        // Sent for every move of the pointer to the window under it, and on
+        // up through its parents: the one sure sign of where the pointer is.
+        const auto under = reinterpret_cast<HWND>(wParam);
+        if (hot_ && hot_->window != under) SetHot(*hot_, false);
+        if (under == s.window && (s.kind == Kind::Field || s.kind == Kind::Button)) {
+            SetHot(s, true);
+            TrackLeave(s, LOWORD(lParam) != HTCLIENT);
+        }
+    }
     if (message == WM_NCDESTROY) {
+        if (hot_ == &s) hot_ = nullptr;
         const HWND window = s.window;
         RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
         windows_.erase(window);  // s is gone from here on
@@ -537,6 +548,12 @@ void TStyleEngine::TrackLeave(Skinned& s, bool nonClient) {
 void TStyleEngine::SetHot(Skinned& s, bool hot) {
     if (s.hot == hot) return;
     s.hot = hot;
+    if (hot) {
+        if (hot_ && hot_ != &s) SetHot(*hot_, false);
+        hot_ = &s;
+    } else if (hot_ == &s) {
+        hot_ = nullptr;
+    }
     if (s.kind == Kind::Button)
         PaintButtonNow(s);
     else
@@ -564,13 +581,6 @@ LRESULT TStyleEngine::HandleField(Skinned& s, UINT message, WPARAM wParam, LPARA
             PaintFieldBorder(s);
             return result;
         }
-        case WM_MOUSEMOVE:
-        case WM_NCMOUSEMOVE:
-            if (s.kind == Kind::Field) {
-                SetHot(s, true);
-                TrackLeave(s, message == WM_NCMOUSEMOVE);
-            }
-            break;
         case WM_MOUSELEAVE:
         case WM_NCMOUSELEAVE:
             if (s.kind == Kind::Field) {
@@ -642,12 +652,6 @@ LRESULT TStyleEngine::HandleButton(Skinned& s, UINT message, WPARAM wParam, LPAR
             return 0;
         case WM_ERASEBKGND:
             return 1;
-        case WM_MOUSEMOVE: {
-            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
-            SetHot(s, true);
-            TrackLeave(s, false);
-            return result;
-        }
         case WM_MOUSELEAVE: {
             s.tracking = false;
             const LRESULT result = DefSubclassProc(w, message, wParam, lParam);

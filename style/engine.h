@@ -67,6 +67,7 @@ private:
     void FrameButtonPressed(Skinned& s, FramePart part);
 
     Look look_;
+    Skinned* hot_ = nullptr;  // the field or button under the pointer
     std::map<HWND, std::unique_ptr<Skinned>> windows_;
     UniqueHook hook_;
 };

@@ -9,18 +9,21 @@ int AtDpi(int value, int dpi) noexcept { return layout::Scale(value, layout::kDe
 }  // namespace
 
 FrameMetrics ScaleFrame(const FrameLook& look, int dpi) noexcept {
+    // Edges are scaled, as the form scales its controls' edges; a part's size
+    // is the difference of its scaled edges, so the parts still add up.
+    const auto span = [dpi](int from, int size) { return AtDpi(from + size, dpi) - AtDpi(from, dpi); };
     FrameMetrics m;
     m.topLine = AtDpi(look.topLine, dpi);
-    m.captionBand = AtDpi(look.captionBand, dpi);
+    m.captionBand = span(look.topLine, look.captionBand);
     m.border = AtDpi(look.border, dpi);
     m.outline = AtDpi(look.outline, dpi);
     m.buttonWidth = AtDpi(look.buttonWidth, dpi);
-    m.buttonHeight = AtDpi(look.buttonHeight, dpi);
+    m.buttonHeight = span(look.topLine, look.buttonHeight);
     m.glyphSize = AtDpi(look.glyphSize, dpi);
     m.iconLeft = AtDpi(look.iconLeft, dpi);
     m.iconTop = AtDpi(look.iconTop, dpi);
-    m.iconWidth = AtDpi(look.iconWidth, dpi);
-    m.iconHeight = AtDpi(look.iconHeight, dpi);
+    m.iconWidth = span(look.iconLeft, look.iconWidth);
+    m.iconHeight = span(look.iconTop, look.iconHeight);
     m.iconSize = AtDpi(look.iconSize, dpi);
     m.captionGap = AtDpi(look.captionGap, dpi);
     // Points are 1/72 inch.

@@ -52,12 +52,13 @@ struct Frame {
     int Title() const { return client.top - window.top; }
     int Border() const { return client.left - window.left; }
     int MidX() const { return (window.left + window.right) / 2; }
-    int BandY() const { return window.top + Scaled(1, dpi) + Scaled(31, dpi) / 2; }
-    // The system buttons from the right: 0 close, 1 maximise, 2 minimise.
+    int BandY() const { return (window.top + Scaled(1, dpi) + client.top) / 2; }
+    // The system buttons from the right: 0 close, 1 maximise, 2 minimise;
+    // their edges scaled like every other edge.
     RECT Button(int index) const {
         const int width = Scaled(46, dpi);
-        const int top = window.top + Scaled(1, dpi);
-        return {window.right - width * (index + 1), top, window.right - width * index, top + Scaled(31, dpi)};
+        return {window.right - width * (index + 1), window.top + Scaled(1, dpi), window.right - width * index,
+                window.top + Scaled(32, dpi)};
     }
 };
 
@@ -84,6 +85,24 @@ COLORREF SettledAt(POINT p, COLORREF expected) {
 }
 #define CHECK_PIXEL(point, expected) \
     CHECK_EQ(ShowColor(SettledAt((point), (expected))), ShowColor(expected))
+
+// Moves the pointer and waits until it stays there. In the virtual desktop
+// the platform's own pointer moves are echoed back late from the X server,
+// and an echo may put the pointer back where it was: it is sent again then.
+void PointAt(POINT p) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        MoveMouse(p);
+        bool stayed = true;
+        for (int look = 0; look < 4 && stayed; ++look) {
+            Pause(25);
+            POINT now{};
+            GetCursorPos(&now);
+            stayed = now.x == p.x && now.y == p.y;
+        }
+        if (stayed) return;
+    }
+    Note("the pointer does not stay at " + Show(p));
+}
 
 // A window of the driver's own, to take the activation away from PixGen.
 class OtherWindow {
@@ -181,7 +200,7 @@ PIX_TEST(SystemButtonHotAndPressed) {
         const RECT box = f.Button(row.index);
         const POINT centre = CenterOf(box);
         const POINT corner{box.left + 2, box.top + 2};
-        MoveMouse(centre);
+        PointAt(centre);
         CHECK_PIXEL(corner, row.hot);
         CHECK(HasColor(Screenshot::Capture(box), box, row.glyph));
         MouseDown(centre);
@@ -189,7 +208,7 @@ PIX_TEST(SystemButtonHotAndPressed) {
         CHECK(HasColor(Screenshot::Capture(box), box, row.glyph));
         // Dragged off the button while held: back to rest; let go there: nothing.
         const POINT away{f.MidX(), (f.client.top + f.client.bottom) / 2};
-        MoveMouse(away);
+        PointAt(away);
         CHECK_PIXEL(corner, kActiveBand);
         MouseUp(away);
         Pause(200);
@@ -249,19 +268,38 @@ PIX_TEST(SystemButtonsWork) {
     CHECK_EQ(pix.process.ExitCode(), DWORD{0});
 }
 
+namespace {
+
+// A drag at a person's pace: the platform's move and size loop takes its
+// time to start and to end.
+void Drag(POINT from, POINT to) {
+    PointAt(from);
+    Pause(100);
+    MouseDown(from);
+    Pause(100);
+    PointAt({(from.x + to.x) / 2, (from.y + to.y) / 2});
+    Pause(50);
+    PointAt(to);
+    Pause(100);
+    MouseUp(to);
+    Pause(300);
+}
+
+}  // namespace
+
 // A drag on the caption moves the window; a drag on each border and corner
 // resizes it on that side only.
 PIX_TEST(MoveAndResizeByTheFrame) {
     Pix pix = Start(L"move-resize");
     const int d = 30;
+    // Well inside the screen, so that every edge can move outward.
+    SetWindowPos(pix.main, nullptr, 250, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    REQUIRE(WaitUntil([&] { return WindowRect(pix.main).left == 250; }, kReactTimeout));
     {
         const RECT before = WindowRect(pix.main);
         const Frame f = FrameOf(pix);
         const POINT from{f.MidX() - 60, f.BandY()};
-        MouseDown(from);
-        MoveMouse({from.x + d / 2, from.y + d / 2});
-        MoveMouse({from.x + d, from.y + d});
-        MouseUp({from.x + d, from.y + d});
+        Drag(from, {from.x + d, from.y + d});
         CHECK(WaitUntil([&] { return WindowRect(pix.main).left == before.left + d; }, kReactTimeout));
         const RECT after = WindowRect(pix.main);
         CHECK_EQ(Show(after), Show(RECT{before.left + d, before.top + d, before.right + d, before.bottom + d}));
@@ -279,10 +317,7 @@ PIX_TEST(MoveAndResizeByTheFrame) {
                          e.dy < 0 ? before.top + 1 : e.dy > 0 ? before.bottom - 1 - border : (before.top + before.bottom) / 2};
         // Outward by d on the edges that move.
         const POINT to{from.x + e.dx * d, from.y + e.dy * d};
-        MouseDown(from);
-        MoveMouse({(from.x + to.x) / 2, (from.y + to.y) / 2});
-        MoveMouse(to);
-        MouseUp(to);
+        Drag(from, to);
         RECT expected = before;
         if (e.dx < 0) expected.left -= d;
         if (e.dx > 0) expected.right += d;
@@ -313,7 +348,7 @@ PIX_TEST(FieldAndButtonStates) {
     const RECT memoRect = WindowRect(memo);
     CHECK_PIXEL((POINT{memoRect.left, (memoRect.top + memoRect.bottom) / 2}), kGrey);
     CHECK_PIXEL((POINT{memoRect.left + 1, memoRect.top + 1}), kGrey);
-    MoveMouse(CenterOf(memoRect));
+    PointAt(CenterOf(memoRect));
     Pause(100);
     CHECK_PIXEL((POINT{memoRect.left, (memoRect.top + memoRect.bottom) / 2}), kGrey);
 
@@ -328,11 +363,11 @@ PIX_TEST(FieldAndButtonStates) {
         const POINT outer{r.left, (r.top + r.bottom) / 2}, inner{r.left + 1, r.top + 1},
             bottom{(r.left + r.right) / 2, r.bottom - 2};
         CHECK_PIXEL(outer, kGrey);
-        MoveMouse(CenterOf(r));
+        PointAt(CenterOf(r));
         CHECK_PIXEL(outer, kTeal);
         CHECK_PIXEL(inner, kTeal);
         CHECK_PIXEL(bottom, kTeal);
-        MoveMouse(rest);
+        PointAt(rest);
         CHECK_PIXEL(outer, kGrey);
         CHECK_PIXEL((POINT{r.left + 2, (r.top + r.bottom) / 2}), kWhite);  // the background inside the border
     }
@@ -350,18 +385,19 @@ PIX_TEST(FieldAndButtonStates) {
         REQUIRE(WaitUntil([&] { return pix.Focus() == field; }, kReactTimeout));
         const RECT r = WindowRect(field);
         CHECK_PIXEL((POINT{r.left, (r.top + r.bottom) / 2}), kTeal);
+        if (id == ids::edtValor) TypeText(L"1");  // an amount that converts, for the press below
     }
     // Gerar: normal, hot, pressed, and focused after the pointer has left.
     CHECK_PIXEL(face, kGerarNormal);
     CHECK(HasColor(Screenshot::Capture(g), g, kBlack));
-    MoveMouse(CenterOf(g));
+    PointAt(CenterOf(g));
     CHECK_PIXEL(face, kTeal);
     CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
     MouseDown(CenterOf(g));
     CHECK_PIXEL(face, kGerarPressed);
     CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
     MouseUp(CenterOf(g));
-    MoveMouse(rest);
+    PointAt(rest);
     CHECK(WaitUntil([&] { return pix.Focus() == gerar; }, kReactTimeout));
     CHECK_PIXEL(face, kTeal);
     CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
@@ -376,8 +412,8 @@ PIX_TEST(Labels) {
                    ids::Label8}) {
         Context context("label " + std::to_string(id));
         const RECT r = WindowRect(pix.Control(id));
+        CHECK(WaitUntil([&] { return HasColor(Screenshot::Capture(r), r, kBlack); }, kReactTimeout));
         const Screenshot shot = Screenshot::Capture(r);
-        CHECK(HasColor(shot, r, kBlack));
         CHECK_EQ(ShowColor(shot.At(r.right - 1, r.bottom - 1)), ShowColor(kClient));
         // Nothing but the text and the panel's colour, and the blend of both.
         bool onlyGreys = true;
@@ -424,10 +460,10 @@ PIX_TEST(FrameAt144Dpi) {
     RunFrameCase(pix);
     const Frame f = FrameOf(pix);
     const RECT close = f.Button(0);
-    MoveMouse(CenterOf(close));
+    PointAt(CenterOf(close));
     CHECK_PIXEL((POINT{close.left + 1, close.top + 1}), kCloseHot);
     CHECK_PIXEL((POINT{close.left - 1, close.top + 1}), kActiveBand);
-    MoveMouse({f.MidX(), (f.client.top + f.client.bottom) / 2});
+    PointAt({f.MidX(), (f.client.top + f.client.bottom) / 2});
     // The fields' borders: 3 wide at 144 DPI.
     const RECT r = WindowRect(pix.Control(ids::edtBoleto));
     CHECK_PIXEL((POINT{r.left + 2, (r.top + r.bottom) / 2}), kGrey);
@@ -437,29 +473,76 @@ PIX_TEST(FrameAt144Dpi) {
 
 namespace {
 
-// Rewrites the program's WINDOWSCORVANTI resource: damaged, or removed.
-void RewriteStyleResource(const std::wstring& exe, bool remove) {
+struct Resource {
+    std::wstring type, name;  // "#n" for a numbered one
+    WORD language = 0;
+    std::string data;
+};
+
+LPCWSTR Id(const std::wstring& id) {
+    return id[0] == L'#' ? MAKEINTRESOURCEW(std::stoi(id.substr(1))) : id.c_str();
+}
+std::wstring IdText(LPCWSTR id) {
+    return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : std::wstring(id);
+}
+
+// Every resource of a program file, with its data.
+std::vector<Resource> ResourcesOf(const std::wstring& exe) {
     const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     REQUIRE(module != nullptr);
-    const HRSRC found = FindResourceW(module, L"WINDOWSCORVANTI", MAKEINTRESOURCEW(10));
-    REQUIRE(found != nullptr);
-    const WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-    std::string data(static_cast<const char*>(LockResource(LoadResource(module, found))),
-                     SizeofResource(module, found));
+    std::vector<Resource> all;
+    struct Walk {
+        HMODULE module;
+        std::vector<Resource>* all;
+        std::wstring type, name;
+    } walk{module, &all, {}, {}};
+    EnumResourceTypesW(module, [](HMODULE m, LPWSTR type, LONG_PTR w) -> BOOL {
+        reinterpret_cast<Walk*>(w)->type = IdText(type);
+        EnumResourceNamesW(m, type, [](HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR w) -> BOOL {
+            reinterpret_cast<Walk*>(w)->name = IdText(name);
+            EnumResourceLanguagesW(m, type, name, [](HMODULE m, LPCWSTR type, LPCWSTR name, WORD language,
+                                                     LONG_PTR w) -> BOOL {
+                auto* walk = reinterpret_cast<Walk*>(w);
+                const HRSRC found = FindResourceExW(m, type, name, language);
+                const char* bytes = static_cast<const char*>(LockResource(LoadResource(m, found)));
+                walk->all->push_back({walk->type, walk->name, language,
+                                      std::string(bytes, SizeofResource(m, found))});
+                return TRUE;
+            }, w);
+            return TRUE;
+        }, w);
+        return TRUE;
+    }, reinterpret_cast<LONG_PTR>(&walk));
     FreeLibrary(module);
-    data[data.size() / 2] ^= 0x40;  // one flipped bit, in the middle of the tables
-    const HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+    return all;
+}
+
+// Rewrites the program's resources with WINDOWSCORVANTI damaged (one bit
+// flipped in the middle of its tables) or left out.
+void RewriteStyleResource(const std::wstring& exe, bool remove) {
+    std::vector<Resource> all = ResourcesOf(exe);
+    bool found = false;
+    const HANDLE update = BeginUpdateResourceW(exe.c_str(), TRUE);  // all existing ones go
     REQUIRE(update != nullptr);
-    const BOOL updated = UpdateResourceW(update, MAKEINTRESOURCEW(10), L"WINDOWSCORVANTI", language,
-                                         remove ? nullptr : data.data(), remove ? 0 : static_cast<DWORD>(data.size()));
-    CHECK(updated);
-    REQUIRE(EndUpdateResourceW(update, !updated));
-    // Read back what the program will find.
+    for (Resource& r : all) {
+        if (r.type == L"#10" && r.name == L"WINDOWSCORVANTI") {
+            found = true;
+            if (remove) continue;
+            r.data[r.data.size() / 2] ^= 0x40;
+        }
+        CHECK(UpdateResourceW(update, Id(r.type), Id(r.name), r.language, r.data.data(),
+                              static_cast<DWORD>(r.data.size())));
+    }
+    REQUIRE(EndUpdateResourceW(update, FALSE));
+    REQUIRE(found);
+    // What the program will find.
     const HMODULE check = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     REQUIRE(check != nullptr);
     const bool present = FindResourceW(check, L"WINDOWSCORVANTI", MAKEINTRESOURCEW(10)) != nullptr;
+    const bool icon = FindResourceW(check, L"MAINICON", MAKEINTRESOURCEW(14)) != nullptr;
     FreeLibrary(check);
     REQUIRE_EQ(present, !remove);
+    REQUIRE(icon);
 }
 
 HWND FindBox(const Process& process, const std::wstring& caption) {
@@ -470,8 +553,48 @@ HWND FindBox(const Process& process, const std::wstring& caption) {
 
 }  // namespace
 
+namespace {
+
+// While one of these lives, Windows' error reporting finds no debugger to
+// start and returns: the program goes on to its own fatal box.
+class NoDebuggerForCrashes {
+public:
+    NoDebuggerForCrashes() {
+        REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) == ERROR_SUCCESS);
+        wchar_t buffer[512] = {};
+        DWORD size = sizeof buffer - sizeof(wchar_t);
+        DWORD type = 0;
+        had_ = RegQueryValueExW(key_, L"Debugger", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
+               ERROR_SUCCESS;
+        previous_ = buffer;
+        Set(L"pixtest-no-such-debugger.exe %ld %ld");
+    }
+    ~NoDebuggerForCrashes() {
+        if (had_)
+            Set(previous_);
+        else
+            RegDeleteValueW(key_, L"Debugger");
+        RegCloseKey(key_);
+    }
+    NoDebuggerForCrashes(const NoDebuggerForCrashes&) = delete;
+    NoDebuggerForCrashes& operator=(const NoDebuggerForCrashes&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+    void Set(const std::wstring& value) {
+        RegSetValueExW(key_, L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    HKEY key_ = nullptr;
+    bool had_ = false;
+    std::wstring previous_;
+};
+
+}  // namespace
+
 // A carried style that does not read ends the start-up in the fatal box.
 PIX_TEST(DamagedStyle) {
+    const NoDebuggerForCrashes noDebugger;
     const std::wstring exe = Deploy(L"damaged");
     RewriteStyleResource(exe, false);
     Process process = Process::Start(exe);
@@ -557,10 +680,10 @@ PIX_TEST(NoGdiLeak) {
     const RECT close = FrameOf(pix).Button(0);
     const POINT rest = CenterOf(WindowRect(pix.Control(ids::Memo1)));
     for (int i = 0; i < 25; ++i) {
-        MoveMouse(CenterOf(field));
-        MoveMouse(CenterOf(gerar));
-        MoveMouse(CenterOf(close));
-        MoveMouse(rest);
+        PointAt(CenterOf(field));
+        PointAt(CenterOf(gerar));
+        PointAt(CenterOf(close));
+        PointAt(rest);
     }
     {
         OtherWindow other;
@@ -572,17 +695,15 @@ PIX_TEST(NoGdiLeak) {
     Responds(pix.main);
     const DWORD after = objects();
     Note("GDI objects after: " + std::to_string(after));
-    CHECK_TODO_WINE(before == 0);  // Wine counts no GDI objects per process
+    // Wine 8 answers 0 for every process: nothing to compare there.
+    if (before == 0) {
+        CHECK_TODO_WINE(before > 0);
+        CloseHandle(query);
+        Close(pix);
+        Skip("GetGuiResources counts no GDI objects under Wine");
+    }
     CHECK(after <= before);
     CloseHandle(query);
     Close(pix);
 }
 
-// By hand only: a picture of the window, for a person to look at.
-PIX_TEST(Picture) {
-    Pix pix = Start(L"picture");
-    MoveMouse(CenterOf(WindowRect(pix.Control(ids::edtBoleto))));
-    Pause(300);
-    Screenshot::Capture(WindowRect(pix.main)).Save(Scratch(L"window.bmp"));
-    Close(pix);
-}
