@@ -473,78 +473,6 @@ PIX_TEST(FrameAt144Dpi) {
 
 namespace {
 
-struct Resource {
-    std::wstring type, name;  // "#n" for a numbered one
-    WORD language = 0;
-    std::string data;
-};
-
-LPCWSTR Id(const std::wstring& id) {
-    return id[0] == L'#' ? MAKEINTRESOURCEW(std::stoi(id.substr(1))) : id.c_str();
-}
-std::wstring IdText(LPCWSTR id) {
-    return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : std::wstring(id);
-}
-
-// Every resource of a program file, with its data.
-std::vector<Resource> ResourcesOf(const std::wstring& exe) {
-    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    REQUIRE(module != nullptr);
-    std::vector<Resource> all;
-    struct Walk {
-        HMODULE module;
-        std::vector<Resource>* all;
-        std::wstring type, name;
-    } walk{module, &all, {}, {}};
-    EnumResourceTypesW(module, [](HMODULE m, LPWSTR type, LONG_PTR w) -> BOOL {
-        reinterpret_cast<Walk*>(w)->type = IdText(type);
-        EnumResourceNamesW(m, type, [](HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR w) -> BOOL {
-            reinterpret_cast<Walk*>(w)->name = IdText(name);
-            EnumResourceLanguagesW(m, type, name, [](HMODULE m, LPCWSTR type, LPCWSTR name, WORD language,
-                                                     LONG_PTR w) -> BOOL {
-                auto* walk = reinterpret_cast<Walk*>(w);
-                const HRSRC found = FindResourceExW(m, type, name, language);
-                const char* bytes = static_cast<const char*>(LockResource(LoadResource(m, found)));
-                walk->all->push_back({walk->type, walk->name, language,
-                                      std::string(bytes, SizeofResource(m, found))});
-                return TRUE;
-            }, w);
-            return TRUE;
-        }, w);
-        return TRUE;
-    }, reinterpret_cast<LONG_PTR>(&walk));
-    FreeLibrary(module);
-    return all;
-}
-
-// Rewrites the program's resources with WINDOWSCORVANTI damaged (one bit
-// flipped in the middle of its tables) or left out.
-void RewriteStyleResource(const std::wstring& exe, bool remove) {
-    std::vector<Resource> all = ResourcesOf(exe);
-    bool found = false;
-    const HANDLE update = BeginUpdateResourceW(exe.c_str(), TRUE);  // all existing ones go
-    REQUIRE(update != nullptr);
-    for (Resource& r : all) {
-        if (r.type == L"#10" && r.name == L"WINDOWSCORVANTI") {
-            found = true;
-            if (remove) continue;
-            r.data[r.data.size() / 2] ^= 0x40;
-        }
-        CHECK(UpdateResourceW(update, Id(r.type), Id(r.name), r.language, r.data.data(),
-                              static_cast<DWORD>(r.data.size())));
-    }
-    REQUIRE(EndUpdateResourceW(update, FALSE));
-    REQUIRE(found);
-    // What the program will find.
-    const HMODULE check = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    REQUIRE(check != nullptr);
-    const bool present = FindResourceW(check, L"WINDOWSCORVANTI", MAKEINTRESOURCEW(10)) != nullptr;
-    const bool icon = FindResourceW(check, L"MAINICON", MAKEINTRESOURCEW(14)) != nullptr;
-    FreeLibrary(check);
-    REQUIRE_EQ(present, !remove);
-    REQUIRE(icon);
-}
-
 HWND FindBox(const Process& process, const std::wstring& caption) {
     for (HWND window : TopLevelWindows(process.Id()))
         if (IsWindowVisible(window) && ClassName(window) == L"#32770" && Text(window) == caption) return window;
@@ -596,7 +524,7 @@ private:
 PIX_TEST(DamagedStyle) {
     const NoDebuggerForCrashes noDebugger;
     const std::wstring exe = Deploy(L"damaged");
-    RewriteStyleResource(exe, false);
+    RewriteStyleResource(exe, StyleResource::Damaged);
     Process process = Process::Start(exe);
     HWND box = nullptr;
     REQUIRE(WaitUntil([&] { return (box = FindBox(process, L"Application Error")) != nullptr || !process.Running(); },
@@ -616,7 +544,7 @@ PIX_TEST(DamagedStyle) {
 // look, working.
 PIX_TEST(MissingStyle) {
     const std::wstring exe = Deploy(L"missing");
-    RewriteStyleResource(exe, true);
+    RewriteStyleResource(exe, StyleResource::Removed);
     Process process = Process::Start(exe);
     HWND box = nullptr;
     REQUIRE(WaitUntil([&] { return (box = FindBox(process, L"Error")) != nullptr || !process.Running(); },

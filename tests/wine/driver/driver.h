@@ -171,6 +171,13 @@ inline const std::wstring kNoLibrary;
 // and the chosen library as Quelvano.dll; returns the program's path.
 std::wstring Deploy(const std::wstring& folder, const Layout& layout = Layout());
 
+// --- resources ----------------------------------------------------------------
+
+// The house style resource WINDOWSCORVANTI of a program file: one bit flipped
+// in the middle of its data, or left out; the program's other resources stay.
+enum class StyleResource { Damaged, Removed };
+void RewriteStyleResource(const std::wstring& exe, StyleResource change);
+
 // --- processes ----------------------------------------------------------------
 
 struct StartOptions {

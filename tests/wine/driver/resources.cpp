@@ -1,0 +1,87 @@
+// A program file's resources rewritten with the Windows resource-update
+// functions: all of them read, then written back but for the change.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/wine/driver/driver.h"
+
+namespace pixtest {
+
+namespace {
+
+struct Resource {
+    std::wstring type, name;  // "#n" for a numbered one
+    WORD language = 0;
+    std::string data;
+};
+
+LPCWSTR Id(const std::wstring& id) {
+    return id[0] == L'#' ? MAKEINTRESOURCEW(std::stoi(id.substr(1))) : id.c_str();
+}
+std::wstring IdText(LPCWSTR id) {
+    return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : std::wstring(id);
+}
+
+// Every resource of a program file, with its data.
+std::vector<Resource> ResourcesOf(const std::wstring& exe) {
+    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(module != nullptr);
+    std::vector<Resource> all;
+    struct Walk {
+        HMODULE module;
+        std::vector<Resource>* all;
+        std::wstring type, name;
+    } walk{module, &all, {}, {}};
+    EnumResourceTypesW(module, [](HMODULE m, LPWSTR type, LONG_PTR w) -> BOOL {
+        reinterpret_cast<Walk*>(w)->type = IdText(type);
+        EnumResourceNamesW(m, type, [](HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR w) -> BOOL {
+            reinterpret_cast<Walk*>(w)->name = IdText(name);
+            EnumResourceLanguagesW(m, type, name, [](HMODULE m, LPCWSTR type, LPCWSTR name, WORD language,
+                                                     LONG_PTR w) -> BOOL {
+                auto* walk = reinterpret_cast<Walk*>(w);
+                const HRSRC found = FindResourceExW(m, type, name, language);
+                const char* bytes = static_cast<const char*>(LockResource(LoadResource(m, found)));
+                walk->all->push_back({walk->type, walk->name, language,
+                                      std::string(bytes, SizeofResource(m, found))});
+                return TRUE;
+            }, w);
+            return TRUE;
+        }, w);
+        return TRUE;
+    }, reinterpret_cast<LONG_PTR>(&walk));
+    FreeLibrary(module);
+    return all;
+}
+
+}  // namespace
+
+void RewriteStyleResource(const std::wstring& exe, StyleResource change) {
+    const bool remove = change == StyleResource::Removed;
+    std::vector<Resource> all = ResourcesOf(exe);
+    bool found = false;
+    const HANDLE update = BeginUpdateResourceW(exe.c_str(), TRUE);  // all existing ones go
+    REQUIRE(update != nullptr);
+    for (Resource& r : all) {
+        if (r.type == L"#10" && r.name == L"WINDOWSCORVANTI") {
+            found = true;
+            if (remove) continue;
+            r.data[r.data.size() / 2] ^= 0x40;
+        }
+        CHECK(UpdateResourceW(update, Id(r.type), Id(r.name), r.language, r.data.data(),
+                              static_cast<DWORD>(r.data.size())));
+    }
+    REQUIRE(EndUpdateResourceW(update, FALSE));
+    REQUIRE(found);
+    // What the program will find.
+    const HMODULE check = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(check != nullptr);
+    const bool present = FindResourceW(check, L"WINDOWSCORVANTI", MAKEINTRESOURCEW(10)) != nullptr;
+    const bool icon = FindResourceW(check, L"MAINICON", MAKEINTRESOURCEW(14)) != nullptr;
+    FreeLibrary(check);
+    REQUIRE_EQ(present, !remove);
+    REQUIRE(icon);
+}
+
+}  // namespace pixtest
