@@ -18,6 +18,7 @@ thread_local TStyleEngine* hookOwner = nullptr;
 
 constexpr UINT_PTR kSubclassId = 0x5354594C;  // "STYL"
 constexpr UINT kWmDpiChanged = 0x02E0;        // not in the Vista headers
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;  // Windows 10 1703 on
 
 COLORREF Ref(Color c) noexcept { return RGB(c.red, c.green, c.blue); }
 
@@ -489,6 +490,19 @@ LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARA
             const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
             PaintFrame(s);
             return result;
+        }
+        case kWmGetDpiScaledSize: {
+            // The platform would scale the outer size; the client area scales
+            // by the form's rule and the frame by its own measures.
+            const int newDpi = static_cast<int>(LOWORD(wParam));
+            auto* size = reinterpret_cast<SIZE*>(lParam);
+            if (newDpi <= 0 || !size || IsZoomed(w) || IsIconic(w)) break;
+            RECT client{};
+            GetClientRect(w, &client);
+            const FrameMetrics m = ScaleFrame(look_.frame, newDpi);
+            size->cx = layout::Scale(client.right, s.dpi, newDpi) + 2 * m.border;
+            size->cy = layout::Scale(client.bottom, s.dpi, newDpi) + m.TitleHeight() + m.border;
+            return TRUE;
         }
         case kWmDpiChanged: {
             s.dpi = HIWORD(wParam);

@@ -21,6 +21,7 @@ inline bool operator!=(const RECT& a, const RECT& b) { return !(a == b); }
 namespace {
 
 constexpr UINT kWmDpiChanged = 0x02E0;
+constexpr UINT kWmGetDpiScaledSize = 0x02E4;
 constexpr wchar_t kLargeDesktop[] = L"pixform-large";
 constexpr wchar_t kLargeDesktopSize[] = L"2600x1700";
 constexpr wchar_t kInnerDpiVariable[] = L"PIX_FORM_TEST_DPI";
@@ -285,6 +286,20 @@ bool SetClientSize(HWND window, SIZE client) {
            }, kReactTimeout);
 }
 
+// What the platform asks a window before it proposes a rectangle for a new
+// DPI (WM_GETDPISCALEDSIZE): the window's answer, or the fallback.
+SIZE ScaledSizeFor(const Pix& pix, int dpi, SIZE fallback) {
+    RemoteBuffer size(pix.process.Handle(), sizeof(SIZE));
+    size.Write(&fallback, sizeof fallback);
+    DWORD_PTR answered = 0;
+    CHECK(SendMessageTimeoutW(pix.main, kWmGetDpiScaledSize, static_cast<WPARAM>(dpi), size.Address(),
+                              SMTO_ABORTIFHUNG, kReactTimeout, &answered));
+    if (!answered) return fallback;
+    SIZE wanted{};
+    size.Read(&wanted, sizeof wanted);
+    return wanted;
+}
+
 void SendDpiChanged(const Pix& pix, int dpi, const RECT& proposed) {
     RemoteBuffer rect(pix.process.Handle(), sizeof(RECT));
     rect.Write(&proposed, sizeof proposed);
@@ -429,7 +444,8 @@ PIX_TEST(Controls) {
     Pause(200);
     const RECT onScreen = ClientRectOnScreen(pix.main);
     const Screenshot shot = Screenshot::Capture(onScreen);
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    // The button face: the house style's substitute for it.
+    const COLORREF face = RGB(243, 243, 243);
     const POINT points[] = {{625, 100},   // the panel, right of the rows
                             {300, 444},   // between the result area and the button
                             {5, 300},     // the window, left of the result area
@@ -573,8 +589,10 @@ PIX_TEST(DpiChange) {
         CHECK_EQ(back[i], at96[i]);
     }
 
-    // 144 DPI with the client area of the worked example.
-    const SIZE outer144 = OuterFor(pix.main, {953, 737});
+    // 144 DPI with the client area of the worked example, in the rectangle
+    // the platform proposes: first it asks the window for its size at the
+    // new DPI, as a per-monitor (version 2) window may answer.
+    const SIZE outer144 = ScaledSizeFor(pix, 144, OuterFor(pix.main, {953, 737}));
     const RECT proposed144{window96.left, window96.top, window96.left + outer144.cx, window96.top + outer144.cy};
     SendDpiChanged(pix, 144, proposed144);
     CHECK_EQ(ClientSize(pix.main).cx, 953L);
