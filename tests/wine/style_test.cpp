@@ -481,6 +481,43 @@ HWND FindBox(const Process& process, const std::wstring& caption) {
 
 }  // namespace
 
+// A change of DPI as the platform reports it: it asks the window for its
+// size at the new DPI, proposes that rectangle, and the frame follows.
+PIX_TEST(FrameFollowsDpiChange) {
+    Pix pix = Start(L"dpi-change");
+    const RECT window96 = WindowRect(pix.main);
+    const SIZE client96{Width(ClientRect(pix.main)), Height(ClientRect(pix.main))};
+    for (int dpi : {144, 96}) {
+        Context context("to " + std::to_string(dpi));
+        RemoteBuffer size(pix.process.Handle(), sizeof(SIZE));
+        SIZE wanted{Width(window96), Height(window96)};
+        size.Write(&wanted, sizeof wanted);
+        DWORD_PTR answered = 0;
+        REQUIRE(SendMessageTimeoutW(pix.main, 0x02E4 /* WM_GETDPISCALEDSIZE */, static_cast<WPARAM>(dpi),
+                                    size.Address(), SMTO_ABORTIFHUNG, kReactTimeout, &answered));
+        CHECK(answered != 0);
+        size.Read(&wanted, sizeof wanted);
+        const RECT proposed{window96.left, window96.top, window96.left + wanted.cx, window96.top + wanted.cy};
+        RemoteBuffer rect(pix.process.Handle(), sizeof(RECT));
+        rect.Write(&proposed, sizeof proposed);
+        DWORD_PTR ignored = 0;
+        REQUIRE(SendMessageTimeoutW(pix.main, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), rect.Address(),
+                                    SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
+        REQUIRE(Responds(pix.main));
+        pix.dpi = dpi;
+        // The client area scales by the form's rule, the frame by its measures.
+        CHECK_EQ(Width(ClientRect(pix.main)), static_cast<LONG>(Scaled(client96.cx, dpi)));
+        CHECK_EQ(Height(ClientRect(pix.main)), static_cast<LONG>(Scaled(client96.cy, dpi)));
+        CheckFrameColors(FrameOf(pix), true);
+        const RECT field = WindowRect(pix.Control(ids::edtBoleto));
+        const int border = Scaled(2, dpi);
+        CHECK_PIXEL((POINT{field.left + border - 1, (field.top + field.bottom) / 2}), kGrey);
+        CHECK_PIXEL((POINT{field.left + border, (field.top + field.bottom) / 2}), kWhite);
+    }
+    CHECK_EQ(Show(WindowRect(pix.main)), Show(window96));
+    Close(pix);
+}
+
 namespace {
 
 // While one of these lives, Windows' error reporting finds no debugger to
