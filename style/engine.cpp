@@ -194,9 +194,15 @@ void TStyleEngine::Adopt(HWND window, const CREATESTRUCTW& create) {
     const bool child = (create.style & WS_CHILD) != 0;
     Kind kind;
     if (!child) {
-        // Top-level windows with a caption of the program's own classes.
-        if ((create.style & WS_CAPTION) != WS_CAPTION || !IsOwnClass(window)) return;
-        kind = Kind::Frame;
+        // Top-level windows with a caption: the program's own, and the
+        // dialogs it shows (the failure dialog, message boxes).
+        if ((create.style & WS_CAPTION) != WS_CAPTION) return;
+        if (className == L"#32770")
+            kind = Kind::Dialog;
+        else if (IsOwnClass(window))
+            kind = Kind::Frame;
+        else
+            return;
     } else if (className == L"Edit") {
         kind = (create.style & ES_MULTILINE) ? Kind::Memo : Kind::Field;
     } else if (className == DATETIMEPICK_CLASSW) {
@@ -238,7 +244,8 @@ LRESULT TStyleEngine::Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lPa
         return DefSubclassProc(window, message, wParam, lParam);
     }
     switch (s.kind) {
-        case Kind::Frame: return HandleFrame(s, message, wParam, lParam);
+        case Kind::Frame:
+        case Kind::Dialog: return HandleFrame(s, message, wParam, lParam);
         case Kind::Field:
         case Kind::Memo: return HandleField(s, message, wParam, lParam);
         case Kind::Button: return HandleButton(s, message, wParam, lParam);
@@ -529,11 +536,52 @@ LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARA
         }
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
+            if (s.kind == Kind::Dialog && message == WM_CTLCOLORSTATIC) return DialogColor(wParam, true);
             return ControlColor(message, wParam, lParam);
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORBTN:
+            if (s.kind == Kind::Dialog) return DialogColor(wParam, false);
+            break;
+        case WM_INITDIALOG: {
+            // The dialog sized itself for the platform's frame: the same
+            // client area in the style's frame.
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            FitDialogToFrame(s);
+            return result;
+        }
         default:
             break;
     }
     return DefSubclassProc(w, message, wParam, lParam);
+}
+
+LRESULT TStyleEngine::DialogColor(WPARAM wParam, bool text) {
+    const auto dc = reinterpret_cast<HDC>(wParam);
+    if (text) {
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, Ref(look_.dialogText));
+    }
+    SetBkColor(dc, Ref(look_.dialogBackground));
+    SetDCBrushColor(dc, Ref(look_.dialogBackground));
+    return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+}
+
+void TStyleEngine::FitDialogToFrame(Skinned& s) {
+    const HWND w = s.window;
+    RECT platform{0, 0, 0, 0};
+    AdjustWindowRectEx(&platform, static_cast<DWORD>(GetWindowLongW(w, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(w, GWL_EXSTYLE)));
+    RECT window{};
+    GetWindowRect(w, &window);
+    const int clientWidth = (window.right - window.left) - (platform.right - platform.left);
+    const int clientHeight = (window.bottom - window.top) - (platform.bottom - platform.top);
+    const FrameMetrics m = ScaleFrame(look_.frame, s.dpi);
+    const int width = clientWidth + 2 * m.border;
+    const int height = clientHeight + m.TitleHeight() + m.border;
+    // Around the same centre.
+    const int x = window.left + ((window.right - window.left) - width) / 2;
+    const int y = window.top + ((window.bottom - window.top) - height) / 2;
+    SetWindowPos(w, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 // --- fields, the picker and the result area ---------------------------------------

@@ -28,7 +28,7 @@ public:
     const Look& GetLook() const noexcept { return look_; }
 
     // What the engine keeps of each window it draws.
-    enum class Kind { Frame, Field, Memo, Button, Container };
+    enum class Kind { Frame, Dialog, Field, Memo, Button, Container };
     struct Skinned {
         TStyleEngine* engine = nullptr;
         HWND window = nullptr;
@@ -55,6 +55,8 @@ private:
     LRESULT HandleButton(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleContainer(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT ControlColor(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DialogColor(WPARAM wParam, bool text);
+    void FitDialogToFrame(Skinned& s);
 
     int DpiOf(HWND window) const;
     FrameMetrics MetricsOf(const Skinned& s, const RECT& windowRect) const;

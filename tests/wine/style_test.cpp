@@ -481,6 +481,53 @@ HWND FindBox(const Process& process, const std::wstring& caption) {
 
 }  // namespace
 
+// The failure dialog in the house frame, background and button look; its
+// text and layout as without the style.
+PIX_TEST(FailureDialog) {
+    Pix pix = Start(L"failure-dialog");
+    const HWND valor = pix.Control(ids::edtValor);
+    Click(CenterOf(WindowRect(valor)));
+    TypeText(L"abc");
+    REQUIRE(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
+    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
+    HWND dialog = nullptr;
+    REQUIRE(WaitUntil([&] { return (dialog = FindMessageBox(pix.process, pix.main)) != nullptr; }, kReactTimeout));
+    REQUIRE(Responds(dialog));
+    CHECK_EQ(MessageBoxText(dialog), std::wstring(L"'abc' is not a valid floating point value."));
+    Frame f;
+    f.window = WindowRect(dialog);
+    f.client = ClientRectOnScreen(dialog);
+    CHECK_EQ(f.Title(), 32);
+    CHECK_EQ(f.Border(), 6);
+    CHECK_PIXEL((POINT{f.MidX(), f.window.top}), kActiveTopLine);
+    CHECK_PIXEL((POINT{f.MidX(), f.BandY()}), kActiveBand);
+    CHECK_PIXEL((POINT{f.window.left, (f.client.top + f.client.bottom) / 2}), kActiveOutline);
+    CHECK_PIXEL((POINT{f.client.left + 1, f.client.top + 1}), kClient);
+    // The caption, black, and the close button's glyph.
+    CHECK(HasColor(Screenshot::Capture(f.window), {f.window.left + 10, f.window.top + 1, f.MidX(), f.client.top},
+                   kBlack));
+    CHECK(HasColor(Screenshot::Capture(f.Button(0)), f.Button(0), kBlack));
+    // The one button, focused: dark teal with white text, the whole of it
+    // within the client area.
+    const std::vector<HWND> buttons = VisibleButtons(dialog);
+    REQUIRE_EQ(buttons.size(), std::size_t{1});
+    const RECT ok = WindowRect(buttons[0]);
+    CHECK(ok.bottom <= f.client.bottom && ok.right <= f.client.right);
+    CHECK_PIXEL((POINT{ok.left + 2, ok.top + 2}), kTeal);
+    CHECK(HasColor(Screenshot::Capture(ok), ok, kWhite));
+    // The message text, black on the dialog's background.
+    HWND text = nullptr;
+    for (HWND child : Children(dialog))
+        if (ClassName(child) == L"Static" && !Text(child).empty()) text = child;
+    REQUIRE(text != nullptr);
+    const RECT t = WindowRect(text);
+    CHECK(HasColor(Screenshot::Capture(t), t, kBlack));
+    CHECK_EQ(ShowColor(Screenshot::Capture(t).At(t.right - 1, t.bottom - 1)), ShowColor(kClient));
+    AnswerByEnter(dialog);
+    CHECK(WaitUntil([&] { return !IsWindow(dialog); }, kReactTimeout));
+    Close(pix);
+}
+
 // A change of DPI as the platform reports it: it asks the window for its
 // size at the new DPI, proposes that rectangle, and the frame follows.
 PIX_TEST(FrameFollowsDpiChange) {
