@@ -206,7 +206,7 @@ void TStyleEngine::Adopt(HWND window, const CREATESTRUCTW& create) {
     } else if (className == L"Edit") {
         kind = (create.style & ES_MULTILINE) ? Kind::Memo : Kind::Field;
     } else if (className == DATETIMEPICK_CLASSW) {
-        kind = Kind::Field;
+        kind = Kind::Picker;
     } else if (className == L"Button") {
         const LONG type = create.style & BS_TYPEMASK;
         if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return;
@@ -231,7 +231,7 @@ LRESULT TStyleEngine::Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lPa
         // up through its parents: the one sure sign of where the pointer is.
         const auto under = reinterpret_cast<HWND>(wParam);
         if (hot_ && hot_->window != under) SetHot(*hot_, false);
-        if (under == s.window && (s.kind == Kind::Field || s.kind == Kind::Button)) {
+        if (under == s.window && (s.kind == Kind::Field || s.kind == Kind::Picker || s.kind == Kind::Button)) {
             SetHot(s, true);
             TrackLeave(s, LOWORD(lParam) != HTCLIENT);
         }
@@ -247,6 +247,7 @@ LRESULT TStyleEngine::Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lPa
         case Kind::Frame:
         case Kind::Dialog: return HandleFrame(s, message, wParam, lParam);
         case Kind::Field:
+        case Kind::Picker:
         case Kind::Memo: return HandleField(s, message, wParam, lParam);
         case Kind::Button: return HandleButton(s, message, wParam, lParam);
         case Kind::Container: return HandleContainer(s, message, wParam, lParam);
@@ -534,6 +535,12 @@ LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARA
             Fill(reinterpret_cast<HDC>(wParam), client, look_.clientBackground);
             return 1;
         }
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            if (header && header->code == DTN_DROPDOWN) FitCalendar(header->hwndFrom);
+            return result;
+        }
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSTATIC:
             if (s.kind == Kind::Dialog && message == WM_CTLCOLORSTATIC) return DialogColor(wParam, true);
@@ -591,7 +598,7 @@ void TStyleEngine::PaintFieldBorder(const Skinned& s) {
     GetWindowRect(s.window, &r);
     OffsetRect(&r, -r.left, -r.top);
     const int width = AtDpi(look_.editBorderWidth, DpiOf(s.window));
-    const bool teal = s.kind == Kind::Field && (s.hot || GetFocus() == s.window);
+    const bool teal = s.kind != Kind::Memo && (s.hot || GetFocus() == s.window);
     const Color c = teal ? look_.editBorderHot : look_.editBorderNormal;
     WholeWindowDC dc(s.window);
     if (!dc.Get()) return;
@@ -645,7 +652,7 @@ LRESULT TStyleEngine::HandleField(Skinned& s, UINT message, WPARAM wParam, LPARA
         }
         case WM_MOUSELEAVE:
         case WM_NCMOUSELEAVE:
-            if (s.kind == Kind::Field) {
+            if (s.kind != Kind::Memo) {
                 s.tracking = false;
                 // Between the client area and the border the pointer leaves one
                 // and enters the other: it is still over the field.
@@ -669,10 +676,118 @@ LRESULT TStyleEngine::HandleField(Skinned& s, UINT message, WPARAM wParam, LPARA
             PaintFieldBorder(s);
             return result;
         }
+        case WM_CREATE: {
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            if (s.kind == Kind::Picker) {
+                // The drop-down calendar's colours, by the substitutes.
+                const struct {
+                    int part;
+                    Color color;
+                } colors[] = {{MCSC_BACKGROUND, look_.calendarBackground}, {MCSC_MONTHBK, look_.calendarBackground},
+                              {MCSC_TEXT, look_.calendarText},             {MCSC_TITLEBK, look_.calendarTitle},
+                              {MCSC_TITLETEXT, look_.calendarTitleText},   {MCSC_TRAILINGTEXT, look_.editDisabledText}};
+                for (const auto& c : colors) SendMessageW(w, DTM_SETMCCOLOR, c.part, static_cast<LPARAM>(Ref(c.color)));
+            }
+            return result;
+        }
+        case WM_PAINT:
+        case WM_ENABLE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED: {
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            if (s.kind == Kind::Picker && IsWindow(w)) PaintPickerButton(s);
+            return result;
+        }
         default:
             break;
     }
     return DefSubclassProc(w, message, wParam, lParam);
+}
+
+// The picker's own drop-down button area: where the platform says, or at the
+// right end of the client area, as wide as a scroll bar.
+RECT PickerButton(HWND picker) {
+    struct PickerInfo {  // DATETIMEPICKERINFO, Vista on
+        DWORD cbSize;
+        RECT rcCheck;
+        DWORD stateCheck;
+        RECT rcButton;
+        DWORD stateButton;
+        HWND hwndEdit, hwndUD, hwndDropDown;
+    } info{};
+    info.cbSize = sizeof info;
+    if (SendMessageW(picker, DTM_FIRST + 14, 0, reinterpret_cast<LPARAM>(&info)) && !IsRectEmpty(&info.rcButton))
+        return info.rcButton;
+    RECT client{};
+    GetClientRect(picker, &client);
+    client.left = client.right - GetSystemMetrics(SM_CXVSCROLL);
+    return client;
+}
+
+void TStyleEngine::PaintPickerButton(const Skinned& s) {
+    const RECT button = PickerButton(s.window);
+    const int dpi = DpiOf(s.window);
+    WindowDC dc(s.window);
+    if (!dc.Get()) return;
+    Fill(dc.Get(), button, look_.comboButton);
+    // A chevron pointing down, one line per row.
+    const int width = AtDpi(look_.comboChevronWidth, dpi), height = AtDpi(look_.comboChevronHeight, dpi);
+    const int line = std::max(1, AtDpi(1, dpi));
+    const int left = button.left + (button.right - button.left - width) / 2;
+    const int top = button.top + (button.bottom - button.top - height) / 2;
+    for (int row = 0; row < height; ++row) {
+        const int inset = row * width / (2 * height);
+        Fill(dc.Get(), RECT{left + inset, top + row, left + inset + line + (width / (2 * height)), top + row + 1},
+             look_.comboChevron);
+        Fill(dc.Get(),
+             RECT{left + width - inset - line - (width / (2 * height)), top + row, left + width - inset, top + row + 1},
+             look_.comboChevron);
+    }
+}
+
+using SetWindowThemeFunction = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+
+void TStyleEngine::FitCalendar(HWND picker) {
+    const auto calendar = reinterpret_cast<HWND>(SendMessageW(picker, DTM_GETMONTHCAL, 0, 0));
+    if (!calendar) return;
+    // Without the platform's visual theme, where there is one (Vista on).
+    wchar_t system[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        const UniqueLibrary uxtheme(LoadLibraryW((std::wstring(system, n) + L"\\uxtheme.dll").c_str()));
+        const auto setTheme = uxtheme ? reinterpret_cast<SetWindowThemeFunction>(reinterpret_cast<void (*)()>(
+                                            GetProcAddress(uxtheme.Get(), "SetWindowTheme")))
+                                      : nullptr;
+        if (setTheme) setTheme(calendar, L"", L"");
+    }
+    // Its size by the style's formula, from the picker's height and font and
+    // the longest abbreviated day name of the user's locale.
+    RECT pickerRect{};
+    GetWindowRect(picker, &pickerRect);
+    int longest = 0;
+    for (LCTYPE day = LOCALE_SABBREVDAYNAME1; day <= LOCALE_SABBREVDAYNAME7; ++day) {
+        wchar_t name[32] = {};
+        const int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, day, name, 32);
+        longest = std::max(longest, length > 0 ? length - 1 : 0);
+    }
+    WindowDC dc(picker);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(picker, WM_GETFONT, 0, 0));
+    SelectedObject selected(dc.Get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    SIZE upper{}, lower{};
+    GetTextExtentPoint32W(dc.Get(), L"W", 1, &upper);
+    GetTextExtentPoint32W(dc.Get(), L"w", 1, &lower);
+    const CalendarSize size =
+        CalendarSizeFor(look_.calendar, pickerRect.bottom - pickerRect.top, upper.cx, lower.cx, longest);
+    // The drop-down window keeps its top-left corner; a calendar inside it
+    // fills it.
+    const HWND dropDown = GetAncestor(calendar, GA_ROOT);
+    SetWindowPos(dropDown, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (dropDown != calendar) {
+        RECT inside{};
+        GetClientRect(dropDown, &inside);
+        SetWindowPos(calendar, nullptr, 0, 0, inside.right, inside.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 // --- the push button -------------------------------------------------------------

@@ -28,7 +28,7 @@ public:
     const Look& GetLook() const noexcept { return look_; }
 
     // What the engine keeps of each window it draws.
-    enum class Kind { Frame, Dialog, Field, Memo, Button, Container };
+    enum class Kind { Frame, Dialog, Field, Picker, Memo, Button, Container };
     struct Skinned {
         TStyleEngine* engine = nullptr;
         HWND window = nullptr;
@@ -62,6 +62,8 @@ private:
     FrameMetrics MetricsOf(const Skinned& s, const RECT& windowRect) const;
     void PaintFrame(Skinned& s);
     void PaintFieldBorder(const Skinned& s);
+    void PaintPickerButton(const Skinned& s);
+    void FitCalendar(HWND picker);
     void PaintButton(const Skinned& s, HDC dc);
     void PaintButtonNow(const Skinned& s);
     void SetHot(Skinned& s, bool hot);

@@ -6,6 +6,7 @@
 // DPI; every state is reached with the mouse and the keyboard.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -480,6 +481,78 @@ HWND FindBox(const Process& process, const std::wstring& caption) {
 }
 
 }  // namespace
+
+// The picker's drop-down button, white with its grey chevron; its calendar
+// without theme in the substitute colours, sized by the style's formula.
+PIX_TEST(DatePicker) {
+    Pix pix = Start(L"picker");
+    const HWND picker = pix.Control(ids::edtVencimento);
+    const RECT r = WindowRect(picker);
+    const RECT inside = ClientRectOnScreen(picker);
+    // The button: the right end of the client area, as wide as a scroll bar.
+    const RECT button{inside.right - GetSystemMetrics(SM_CXVSCROLL), inside.top, inside.right, inside.bottom};
+    REQUIRE(WaitUntil([&] { return HasColor(Screenshot::Capture(button), button, RGB(135, 135, 135)); },
+                      kReactTimeout));
+    const Screenshot shot = Screenshot::Capture(button);
+    CHECK_EQ(ShowColor(shot.At(button.left + 1, button.top + 1)), ShowColor(kWhite));
+    CHECK_EQ(ShowColor(shot.At(button.right - 2, button.bottom - 2)), ShowColor(kWhite));
+    // Nothing but white and the chevron's grey.
+    bool twoColours = true;
+    for (int y = button.top; y < button.bottom; ++y)
+        for (int x = button.left; x < button.right; ++x)
+            if (shot.At(x, y) != kWhite && shot.At(x, y) != RGB(135, 135, 135)) twoColours = false;
+    CHECK(twoColours);
+
+    Click(CenterOf(button));
+    HWND calendar = nullptr;
+    REQUIRE(WaitUntil([&] {
+        for (HWND w : ThreadWindows(pix.process.ThreadId()))
+            for (HWND c : std::vector<HWND>{w}) {
+                if (ClassName(c) == L"SysMonthCal32" && IsWindowVisible(c)) calendar = c;
+                for (HWND d : Descendants(c))
+                    if (ClassName(d) == L"SysMonthCal32" && IsWindowVisible(d)) calendar = d;
+            }
+        return calendar != nullptr;
+    }, kReactTimeout));
+    REQUIRE(Responds(calendar));
+    Pause(200);
+    // The formula, with the widths of W and w in the picker's font.
+    const HDC screen = GetDC(nullptr);
+    LOGFONTW lf{};
+    lf.lfHeight = -11;
+    lstrcpyW(lf.lfFaceName, L"Tahoma");
+    const HFONT font = CreateFontIndirectW(&lf);
+    const HGDIOBJ old = SelectObject(screen, font);
+    SIZE upper{}, lower{};
+    GetTextExtentPoint32W(screen, L"W", 1, &upper);
+    GetTextExtentPoint32W(screen, L"w", 1, &lower);
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    int longest = 0;
+    for (LCTYPE day = LOCALE_SABBREVDAYNAME1; day <= LOCALE_SABBREVDAYNAME7; ++day) {
+        wchar_t name[32] = {};
+        longest = std::max(longest, GetLocaleInfoW(LOCALE_USER_DEFAULT, day, name, 32) - 1);
+    }
+    if (longest == 1) longest = 3;
+    const int height = 10 * (Height(r) - 4);
+    const int width = std::max(static_cast<int>(7 * (upper.cx + lower.cx * (longest - 1)) + 20), height);
+    const HWND dropDown = GetAncestor(calendar, GA_ROOT);
+    const RECT d = WindowRect(dropDown);
+    CHECK_EQ(Height(d), height);
+    CHECK_EQ(Width(d), width);
+    // Where the platform put it, at the picker's left: the style keeps it there.
+    CHECK(d.left >= r.left && d.left <= inside.left);
+    if (!CHECK(d.top >= inside.bottom && d.top <= r.bottom + 2)) Note("drop-down " + Show(d) + ", picker " + Show(r));
+    const RECT c = WindowRect(calendar);
+    const Screenshot cal = Screenshot::Capture(c);
+    CHECK(HasColor(cal, c, RGB(145, 194, 234)));  // the title band
+    CHECK_EQ(ShowColor(cal.At(c.left + Width(c) / 2, c.bottom - 3)), ShowColor(kWhite));
+    // A click elsewhere closes it.
+    Click(CenterOf(WindowRect(pix.Control(ids::Memo1))));
+    CHECK(WaitUntil([&] { return !IsWindowVisible(calendar); }, kReactTimeout));
+    Close(pix);
+}
 
 // The failure dialog in the house frame, background and button look; its
 // text and layout as without the style.
