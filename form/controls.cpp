@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 
-#include "app/core/failure.h"
-#include "app/guard.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/core/failure.h"
+#include "win/guard.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "form/core/day_count.h"
 #include "form/core/memo_text.h"
 

@@ -10,14 +10,6 @@ constexpr int AtLeastZero(int value) noexcept { return value < 0 ? 0 : value; }
 
 }  // namespace
 
-int Scale(int value, int fromDpi, int toDpi) noexcept {
-    // Integer arithmetic: a half is exactly a half, whatever the factor.
-    const std::int64_t product = static_cast<std::int64_t>(value) * toDpi;
-    const std::int64_t magnitude = product < 0 ? -product : product;
-    const std::int64_t rounded = (2 * magnitude + fromDpi) / (2 * static_cast<std::int64_t>(fromDpi));
-    return static_cast<int>(product < 0 ? -rounded : rounded);
-}
-
 Rect ScaleEdges(const Rect& rect, int fromDpi, int toDpi) noexcept {
     return {Scale(rect.left, fromDpi, toDpi), Scale(rect.top, fromDpi, toDpi), Scale(rect.right, fromDpi, toDpi),
             Scale(rect.bottom, fromDpi, toDpi)};

@@ -5,11 +5,12 @@
 
 #include <array>
 
-#include "form/control_ids.h"
+#include "base/core/dpi.h"
+#include "form/core/control_ids.h"
 
 namespace pix::layout {
 
-inline constexpr int kDesignDpi = 96;
+using dpi::kDesignDpi;
 
 struct Size {
     int width = 0;
@@ -44,9 +45,8 @@ constexpr bool operator==(const Margins& a, const Margins& b) noexcept {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-// value * toDpi / fromDpi to the nearest integer, halves away from zero. The
-// one rounding of every scaled measure: edges, sizes, margins, font height.
-int Scale(int value, int fromDpi, int toDpi) noexcept;
+// The one rounding of every scaled measure: edges, sizes, margins, font height.
+using dpi::Scale;
 
 // Each edge scaled on its own: the width and height of the result are the
 // differences of the scaled edges, not the scaled width and height.

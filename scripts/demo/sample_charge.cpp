@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "form/control_ids.h"
+#include "form/core/control_ids.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "form/control_ids.h"
+#include "base/core/compiler.h"
+#include "form/core/control_ids.h"
 #include "quelvano/core/answer.h"
 #include "tests/wine/driver/driver.h"
 
@@ -12,7 +13,7 @@ using namespace pixtest;
 
 namespace {
 
-constexpr std::uint16_t kX87Reserved = 0x0040;
+using pix::cpu::kX87Reserved;
 
 // The form filled as a charge would be, one field left empty.
 struct Field {
@@ -105,7 +106,7 @@ PIX_TEST(GerarAcrossTheBoundary) {
     for (const Field& field : kFields) CheckText(call, field.argument, field.text, 1);
     CHECK_EQ(call.valorBits, Bits(12.5));
     CHECK_EQ(call.vencimentoBits, Bits(44551.0));  // 21 December 2021, no time of day
-    CHECK_EQ(call.x87ControlWord & ~kX87Reserved, 0x1332);
+    CHECK_EQ(call.x87ControlWord & ~kX87Reserved, pix::cpu::kProgramX87ControlWord & ~kX87Reserved);
     CHECK(call.stackPointer % 4 == 0);
 
     // The answer and the empty line after it.
@@ -152,7 +153,7 @@ PIX_TEST(StackAfterTheCall) {
         CHECK_EQ(run.ExitCode(), probe.exitCode);
         const std::vector<RecordedCall> calls = ReadRecording(record);
         REQUIRE_EQ(calls.size(), static_cast<std::size_t>(1));
-        CHECK_EQ(calls[0].x87ControlWord & ~kX87Reserved, 0x1332 & ~kX87Reserved);
+        CHECK_EQ(calls[0].x87ControlWord & ~kX87Reserved, pix::cpu::kProgramX87ControlWord & ~kX87Reserved);
     }
 }
 

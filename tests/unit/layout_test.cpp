@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "form/control_ids.h"
+#include "form/core/control_ids.h"
 #include "form/core/day_count.h"
 #include "form/core/layout.h"
 

@@ -13,15 +13,15 @@
 #include <cwchar>
 #include <map>
 
-#include "app/core/compiler.h"
-#include "app/faults.h"
+#include "base/core/compiler.h"
+#include "win/faults.h"
 
 using namespace pixtest;
 
 namespace {
 
 namespace ids {
-// As form/control_ids.h numbers them.
+// As form/core/control_ids.h numbers them.
 constexpr int Memo1 = 1001, Button2 = 1002, edtCodigoSolicitacaoBancoCentral = 1004, edtConvenio = 1005,
               edtDeveloperApplicationKey = 1006, edtBoleto = 1007, edtClientId = 1012, edtClientSecret = 1014,
               edtValor = 1019;
@@ -541,7 +541,7 @@ using NewPixFn = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, co
 // our frames above the trap unwind; the next trap works; the processor is
 // ours again.
 PIX_TEST(TrapsOwnFaults) {
-    pix::cpu::SetX87ControlWord(0x1332);
+    pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     const struct {
         const char* name;
         void (*body)();
@@ -565,7 +565,7 @@ PIX_TEST(TrapsOwnFaults) {
                       std::wstring::npos);
         if (!c.message) Note(Utf8(message));
         CHECK_EQ(released, 1);
-        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, 0x1332);
+        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, pix::cpu::kProgramX87ControlWord);
     }
     // A C++ failure passes through a trap unchanged.
     int released = 0;
@@ -681,7 +681,7 @@ PIX_TEST(TrapsForeignFaults) {
             return Message(failure);
         }
     };
-    pix::cpu::SetX87ControlWord(0x1332);
+    pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     const std::uint32_t mxcsr = pix::cpu::Mxcsr();
     const struct {
         const wchar_t* mode;
@@ -701,7 +701,7 @@ PIX_TEST(TrapsForeignFaults) {
             CHECK_EQ(message, std::wstring(c.message));
         else
             CHECK(message.find(L" in module 'Quelvano.dll'. Read of address 0000000000000000") != std::wstring::npos);
-        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, 0x1332);
+        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, pix::cpu::kProgramX87ControlWord);
         CHECK_EQ(pix::cpu::X87StatusWord() & 0x00BF, 0);  // no exception flag left pending
         CHECK_EQ(pix::cpu::Mxcsr(), mxcsr);
         // x87 arithmetic works again, without a pending fault striking.

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "form/control_ids.h"
+#include "form/core/control_ids.h"
 
 using namespace pixtest;
 namespace ids = pix::ids;

@@ -15,8 +15,8 @@
 #include <map>
 #include <string>
 
-#include "app/core/compiler.h"
-#include "form/control_ids.h"
+#include "base/core/compiler.h"
+#include "form/core/control_ids.h"
 #include "quelvano/core/answer.h"
 
 using namespace pixtest;
@@ -34,7 +34,7 @@ const std::uint32_t kFreshMxcsr = pix::cpu::Mxcsr();
 // date, for one) raises before the call.
 constexpr std::uint32_t kMxcsrControl = 0xFFC0;
 
-constexpr std::uint16_t kProgramX87ControlWord = 0x1332;
+constexpr std::uint16_t kProgramX87ControlWord = pix::cpu::kProgramX87ControlWord;
 constexpr std::uint64_t kInitialDueDateBits = 0x40E5C0E000000000;  // 44551.0: 21 December 2021
 constexpr wchar_t kFailureCaption[] = L"Pixgen";                     // the title of PixGen.exe
 constexpr wchar_t kCrlfAnswer[] = L"linha 1\r\nlinha 2\r\n\r\nlinha 4";  // the "crlf" mode's answer

@@ -1,6 +1,6 @@
-#include "app/window.h"
+#include "win/window.h"
 
-#include "app/guard.h"
+#include "win/guard.h"
 
 namespace pix {
 

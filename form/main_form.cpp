@@ -1,11 +1,10 @@
-#include "form/samples.h"
+#include "form/main_form.h"
 
 #include <algorithm>
 #include <string>
 
-#include "app/application.h"
-#include "app/core/failure.h"
-#include "form/control_ids.h"
+#include "base/core/failure.h"
+#include "form/core/control_ids.h"
 
 TForm1* Form1 = nullptr;
 
@@ -68,14 +67,14 @@ TForm1::~TForm1() {
 
 void TForm1::Create() {
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    const DWORD exStyle = pix::Application->MainFormOnTaskBar() ? WS_EX_APPWINDOW : 0;
+    const DWORD exStyle = Host().MainFormOnTaskBar() ? WS_EX_APPWINDOW : 0;
     const layout::FormGeometry design = layout::DesignGeometry();
     RECT frame{0, 0, design.client.width, design.client.height};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    CreateHandle({kFormClass, CS_DBLCLKS, pix::Application->Icon(), GetSysColorBrush(COLOR_BTNFACE)},
+    CreateHandle({kFormClass, CS_DBLCLKS, Host().Icon(), GetSysColorBrush(COLOR_BTNFACE)},
                  {L"PIX", style, exStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                   frame.bottom - frame.top, nullptr});
-    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(pix::Application->Icon()));
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Host().Icon()));
 
     // Built as designed at 96 DPI, then scaled like any later change of DPI.
     const int dpi = MonitorDpi(Handle());

@@ -5,15 +5,15 @@
 
 #include <array>
 
-#include "app/form.h"
-#include "app/handles.h"
+#include "win/form.h"
+#include "base/handles.h"
 #include "form/controls.h"
 #include "form/core/layout.h"
 #include "pixlib/core/counted_text.h"
 
 class TForm1 : public pix::TForm {
 public:
-    TForm1() = default;
+    explicit TForm1(pix::FormHost& host) : TForm(host) {}
     ~TForm1() override;
 
     void Create() override;
