@@ -54,7 +54,8 @@ private:
     // --- building and geometry ---
     void CreateControls();
     pix::TControl& Control(int id);
-    // Edges, margins and font from one DPI to another; the layout follows.
+    // From one DPI to another: font, margins and the panel from the design,
+    // the sizes the user chose from the current ones; the layout follows.
     void ScaleControls(int fromDpi, int toDpi);
     void ApplyFont();
     void LayOutDockedControls();

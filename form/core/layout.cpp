@@ -83,6 +83,14 @@ FormGeometry ScaleGeometry(const FormGeometry& geometry, int fromDpi, int toDpi)
     return scaled;
 }
 
+FormGeometry MoveToDpi(const FormGeometry& current, int fromDpi, int toDpi) noexcept {
+    FormGeometry moved = ScaleGeometry(DesignGeometry(), kDesignDpi, toDpi);
+    moved.client = ScaleSize(current.client, fromDpi, toDpi);
+    moved[ids::Memo1] = ScaleEdges(current[ids::Memo1], fromDpi, toDpi);
+    LayOut(moved);
+    return moved;
+}
+
 void LayOut(FormGeometry& geometry) noexcept {
     const Docked docked = LayOutDocked({geometry.client, geometry[ids::Panel1].Height(),
                                         geometry[ids::Button2].Height(), geometry.margins, geometry[ids::Memo1]});

@@ -102,6 +102,14 @@ FormGeometry DesignGeometry() noexcept;
 // one DPI to another.
 FormGeometry ScaleGeometry(const FormGeometry& geometry, int fromDpi, int toDpi) noexcept;
 
+// The form moved from one DPI to another. What the user can change, the
+// client size and with it the extents of the docked controls, is scaled from
+// the current values; what only the DPI decides (the font height, the
+// margins, the panel's and the button's heights, the panel's controls) comes
+// from the design at the new DPI, so that a chain of changes never drifts.
+// The docked controls are laid out again for the scaled client size.
+FormGeometry MoveToDpi(const FormGeometry& current, int fromDpi, int toDpi) noexcept;
+
 // Runs the docking for the geometry's own client size; the own heights are
 // those the panel and the button have now.
 void LayOut(FormGeometry& geometry) noexcept;
