@@ -70,7 +70,8 @@ void TForm1::Create() {
     const DWORD exStyle = Host().MainFormOnTaskBar() ? WS_EX_APPWINDOW : 0;
     const layout::FormGeometry design = layout::DesignGeometry();
     RECT frame{0, 0, design.client.width, design.client.height};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    if (!AdjustWindowRectEx(&frame, style, FALSE, exStyle))
+        throw pix::Failure(u"WindowError", u"Cannot size the window's frame");
     CreateHandle({kFormClass, CS_DBLCLKS, Host().Icon(), GetSysColorBrush(COLOR_BTNFACE)},
                  {L"PIX", style, exStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                   frame.bottom - frame.top, nullptr});
@@ -135,13 +136,16 @@ pix::TControl& TForm1::Control(int id) {
 // --- geometry ----------------------------------------------------------------
 
 void TForm1::ScaleControls(int fromDpi, int toDpi) {
-    // From the edges the controls have now, not from the design: this is the
-    // same step at creation and at every later change of DPI.
+    // The same step at creation and at every later change of DPI: the sizes
+    // the user chose follow from the current ones, the rest from the design.
     layout::FormGeometry current;
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    current.client = {client.right, client.bottom};
     current.fontHeight = fontHeight_;
     current.margins = margins_;
     for (int id = ids::kFirst; id < ids::kEnd; ++id) current[id] = Control(id).Bounds();
-    const layout::FormGeometry scaled = layout::ScaleGeometry(current, fromDpi, toDpi);
+    const layout::FormGeometry scaled = layout::MoveToDpi(current, fromDpi, toDpi);
     for (int id = ids::kFirst; id < ids::kEnd; ++id) Control(id).SetBounds(scaled[id]);
     fontHeight_ = scaled.fontHeight;
     margins_ = scaled.margins;
