@@ -3,10 +3,12 @@
 // 32-bit stdcall contract, shows the answer, and ends.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/core/compiler.h"
 #include "form/core/control_ids.h"
 #include "quelvano/core/answer.h"
+#include "tests/fixtures/sample_charge.h"
 #include "tests/wine/driver/driver.h"
 
 using namespace pixtest;
@@ -15,20 +17,21 @@ namespace {
 
 using pix::cpu::kX87Reserved;
 
-// The form filled as a charge would be, one field left empty.
+// The form filled with the sample charge, one field beyond Latin-1 and one
+// left empty.
 struct Field {
     int id;
     const char* argument;
     std::u16string text;
 };
-const Field kFields[] = {
-    {pix::ids::edtCodigoSolicitacaoBancoCentral, "chavePix", u"pix@empresa.com.br"},
-    {pix::ids::edtConvenio, "convenio", u"Conv\u00eanio \u00e7\u00e3o \u20ac"},
-    {pix::ids::edtDeveloperApplicationKey, "developerApplicationKey", u"d27b77890affabc0"},
-    {pix::ids::edtClientId, "clientId", u"cliente-123"},
-    {pix::ids::edtClientSecret, "clientSecret", u""},  // empty: passed as null
-    {pix::ids::edtBoleto, "boleto", u"00031285570000104000"},
-};
+std::vector<Field> ChargeFields() {
+    std::vector<Field> fields;
+    for (const pix::sample::Field& field : pix::sample::kCharge) fields.push_back({field.id, field.argument, field.text});
+    fields[1].text = u"Conv\u00eanio \u00e7\u00e3o \u20ac";
+    fields[4].text = u"";  // empty: passed as null
+    return fields;
+}
+const std::vector<Field> kFields = ChargeFields();
 
 std::wstring Wide16(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 

@@ -14,6 +14,7 @@
 #include <map>
 
 #include "base/core/compiler.h"
+#include "tests/fixtures/sample_charge.h"
 #include "win/faults.h"
 
 using namespace pixtest;
@@ -57,15 +58,11 @@ const int kInputs[] = {ids::edtCodigoSolicitacaoBancoCentral, ids::edtConvenio, 
                        ids::edtBoleto, ids::edtClientId, ids::edtClientSecret, ids::edtValor};
 
 void FillInputs(const Pix& pix, const std::wstring& valor) {
-    const std::map<int, std::wstring> texts = {
-        {ids::edtCodigoSolicitacaoBancoCentral, L"chave-pix@example.com"},
-        {ids::edtConvenio, L"3128557"},
-        {ids::edtDeveloperApplicationKey, L"d27b3777-dev-key"},
-        {ids::edtBoleto, L"00190.00009 03128.557004"},
-        {ids::edtClientId, L"client-id-\u00e7\u00e3o"},
-        {ids::edtClientSecret, L"s3cr3t!"},
-        {ids::edtValor, valor},
-    };
+    std::map<int, std::wstring> texts;
+    for (const pix::sample::Field& field : pix::sample::kCharge)
+        texts[field.id] = std::wstring(field.text, field.text + std::char_traits<char16_t>::length(field.text));
+    texts[ids::edtClientId] = L"client-id-\u00e7\u00e3o";  // beyond ASCII: must come back unchanged
+    texts[ids::edtValor] = valor;
     for (const auto& [id, text] : texts) {
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(pix.Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "base/core/compiler.h"
+#include "tests/fixtures/sample_charge.h"
 #include "form/core/control_ids.h"
 #include "quelvano/core/answer.h"
 
@@ -79,14 +80,10 @@ const char* NameOf(int id) {
 using Texts = std::map<int, std::wstring>;
 
 Texts SampleTexts() {
-    return {
-        {ids::edtDeveloperApplicationKey, L"d27b3777-dev-key"},
-        {ids::edtClientId, L"client-id-42"},
-        {ids::edtClientSecret, L"s3cr3t!"},
-        {ids::edtConvenio, L"3128557"},
-        {ids::edtCodigoSolicitacaoBancoCentral, L"chave-pix@example.com"},
-        {ids::edtBoleto, L"00190.00009 03128.557004"},
-    };
+    Texts texts;
+    for (const pix::sample::Field& field : pix::sample::kCharge)
+        texts[field.id] = std::wstring(field.text, field.text + std::char_traits<char16_t>::length(field.text));
+    return texts;
 }
 
 // What the stand-in library answers for these inputs.
