@@ -84,6 +84,9 @@ Running StartPixGen(const std::wstring& folder, const Layout& layout,
 PIX_TEST(WindowAndClose) {
     Running pixgen = StartPixGen(L"close", Layout());
     REQUIRE(pixgen.main != nullptr);
+    // The emulation's first run of a fresh program translates its code
+    // first: the window answers messages only after a while.
+    WaitUntil([&] { return Text(pixgen.main) == L"PIX"; }, 60000, 200);
     CHECK_EQ(Text(pixgen.main), std::wstring(L"PIX"));
     CHECK(IsWindowVisible(pixgen.main) != FALSE);
     PostMessageW(pixgen.main, WM_CLOSE, 0, 0);
