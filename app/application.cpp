@@ -3,9 +3,10 @@
 #include <objbase.h>
 #include <ole2.h>
 
-#include "app/core/title.h"
-#include "app/guard.h"
-#include "app/text.h"
+#include "base/core/title.h"
+#include "base/module.h"
+#include "win/guard.h"
+#include "base/text.h"
 
 namespace pix {
 
@@ -26,20 +27,6 @@ std::u16string LocaleText(LCID locale, LCTYPE type) {
 }
 
 }  // namespace
-
-std::wstring ProgramPath() {
-    // GetModuleFileNameW cuts silently at the buffer's end: grow until it fits.
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 FormatSettings ReadThreadFormatSettings() {
     const LCID locale = GetThreadLocale();
@@ -101,10 +88,12 @@ TApplication::TApplication(HINSTANCE instance, int showState, FormatSettings set
     title_ = ApplicationTitle(U16(ProgramPath()), &LowerCase);
     window_ = std::make_unique<TApplicationWindow>(title_, icon_);
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    SetFailureReporting({title_, window_->Handle()});
 }
 
 TApplication::~TApplication() {
     DestroyForms();
+    SetFailureReporting({});
     window_.reset();
     if (oleInitialized_) OleUninitialize();
 }

@@ -8,17 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/core/format_settings.h"
-#include "app/form.h"
-#include "app/window.h"
+#include "base/core/format_settings.h"
 #include "style/style_manager.h"
+#include "win/form.h"
+#include "win/window.h"
 
 namespace pix {
-
-// The x87 environment of the whole program and of the vendor library: 64-bit
-// significand, round to nearest; invalid operation, division by zero and
-// overflow fault, denormal, underflow and precision do not.
-inline constexpr unsigned short kX87ControlWord = 0x1332;
 
 // The hidden application window: never shown, no taskbar button; it hears
 // the broadcasts that concern the whole program.
@@ -31,7 +26,7 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-class TApplication {
+class TApplication final : public FormHost {
 public:
     TApplication(HINSTANCE instance, int showState, FormatSettings settings);
     ~TApplication();
@@ -45,7 +40,7 @@ public:
     // set before the window is built, and cleared again if building fails.
     template <class Form>
     void CreateForm(Form*& reference) {
-        auto form = std::make_unique<Form>();
+        auto form = std::make_unique<Form>(static_cast<FormHost&>(*this));
         reference = form.get();
         try {
             form->Create();
@@ -59,15 +54,16 @@ public:
     // Shows the main window by the start-up show state and runs the loop
     // until terminate is set.
     void Run();
-    void Terminate() noexcept;
+    void Terminate() noexcept override;
 
     const std::u16string& Title() const noexcept { return title_; }
-    const FormatSettings& Settings() const noexcept { return settings_; }
+    const FormatSettings& Settings() const noexcept override { return settings_; }
     HWND Handle() const noexcept { return window_ ? window_->Handle() : nullptr; }
-    HICON Icon() const noexcept { return icon_; }
+    HICON Icon() const noexcept override { return icon_; }
     TForm* MainForm() const noexcept { return mainForm_; }
+    bool IsMainForm(const TForm& form) const noexcept override { return mainForm_ == &form; }
     bool ComInitialized() const noexcept { return comInitialized_; }
-    bool MainFormOnTaskBar() const noexcept { return mainFormOnTaskBar_; }
+    bool MainFormOnTaskBar() const noexcept override { return mainFormOnTaskBar_; }
     style::TStyleManager& Styles() noexcept { return styles_; }
 
     // What the hidden window does with the messages it examines first.
@@ -105,9 +101,6 @@ extern std::unique_ptr<TApplication> Application;
 
 // The format settings from the thread locale.
 FormatSettings ReadThreadFormatSettings();
-
-// The full path of the program file, whatever its length.
-std::wstring ProgramPath();
 
 // The exit processing: pop-ups hidden, forms destroyed, the application
 // object destroyed (its window, OLE), COM released, the process ended.

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "app/application.h"
-#include "app/core/compiler.h"
-#include "app/startup_failure.h"
-#include "form/samples.h"
+#include "base/core/compiler.h"
+#include "win/startup_failure.h"
+#include "form/main_form.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ int StartupShowState() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The thread environment. The command line is not read.
     SetThreadLocale(LOCALE_USER_DEFAULT);
-    pix::cpu::SetX87ControlWord(pix::kX87ControlWord);
+    pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     const int showState = StartupShowState();
     pix::FormatSettings settings = pix::ReadThreadFormatSettings();
 

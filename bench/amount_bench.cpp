@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/failure.h"
+#include "base/core/failure.h"
 #include "form/core/amount.h"
 #include "form/core/memo_text.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "form/control_ids.h"
+#include "form/core/control_ids.h"
 #include "tests/wine/driver/driver.h"
 
 using namespace pixtest;

@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "form/control_ids.h"
+#include "form/core/control_ids.h"
 #include "tests/wine/driver/driver.h"
 
 using namespace pixtest;

@@ -32,12 +32,31 @@ add_library(quelvano_import_lib INTERFACE)
 add_dependencies(quelvano_import_lib quelvano_import)
 target_link_libraries(quelvano_import_lib INTERFACE ${PIX_IMPORT_LIB})
 
-file(GLOB PIXGEN_SOURCES CONFIGURE_DEPENDS app/*.cpp form/*.cpp style/*.cpp)
+# The Windows layers of the program, one library each (cmake/layers.cmake).
+function(pix_windows_layer name dir)
+    cmake_parse_arguments(ARG "" "" "SEES;LINKS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    add_library(${name} STATIC ${sources})
+    pix_layer_root(${name} ${dir} ${ARG_SEES})
+    target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+endfunction()
+pix_windows_layer(pix_base base LINKS base_core kernel32)
+pix_windows_layer(pix_win win SEES base LINKS pix_base user32 gdi32)
+pix_windows_layer(pix_form form SEES base win pixlib
+    LINKS pix_win form_core pixlib_core quelvano_import_lib comctl32)
+file(GLOB PIX_STYLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/style/*.cpp)
+if(PIX_STYLE_SOURCES)
+    pix_windows_layer(pix_style style SEES base win LINKS pix_win style_core comctl32)
+else()
+    add_library(pix_style INTERFACE)
+endif()
+
+file(GLOB PIXGEN_SOURCES CONFIGURE_DEPENDS app/*.cpp)
 add_executable(PixGen WIN32 ${PIXGEN_SOURCES} app/pixgen.rc ${PIX_STYLE_RC})
+# The packed house style, embedded by the resource script.
 add_dependencies(PixGen style_packed)
-target_include_directories(PixGen PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(PixGen PRIVATE pixcore quelvano_import_lib
-    comctl32 ole32 user32 gdi32 kernel32)
+pix_layer_root(PixGen app base win form style pixlib)
+target_link_libraries(PixGen PRIVATE pix_form pix_style ole32)
 if(MINGW)
     target_link_options(PixGen PRIVATE -municode)
 endif()
@@ -47,7 +66,7 @@ set_target_properties(PixGen PROPERTIES OUTPUT_NAME PixGen)
 # are called Quelvano.dll, as the loader wants).
 function(pix_quelvano_dll target dir)
     add_library(${target} SHARED quelvano/quelvano.cpp ${ARGN})
-    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+    pix_layer_root(${target} quelvano base/core pixlib)
     target_link_libraries(${target} PRIVATE quelvano_core)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME Quelvano PREFIX ""
         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${dir}

@@ -2,10 +2,11 @@
 
 #include <commctrl.h>
 
-#include "app/core/failure.h"
-#include "app/guard.h"
-#include "app/handles.h"
-#include "app/text.h"
+#include "base/core/failure.h"
+#include "win/guard.h"
+#include "win/window.h"
+#include "base/handles.h"
+#include "base/text.h"
 #include "form/core/day_count.h"
 #include "form/core/memo_text.h"
 
@@ -38,7 +39,7 @@ void FitHeightToFont(HWND window, HFONT font) {
     WindowDC dc(window);
     SelectedObject selected(dc.Get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc.Get(), &metrics);
+    if (!GetTextMetricsW(dc.Get(), &metrics)) throw Failure(u"WindowError", u"Cannot measure a field's font");
     Resize(window, WindowWidth(window), layout::FieldHeight(metrics.tmHeight, GetSystemMetrics(SM_CYBORDER)));
 }
 
@@ -49,7 +50,8 @@ void FitToText(HWND window) {
     WindowDC dc(window);
     SelectedObject selected(dc.Get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
     SIZE extent{};
-    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    if (!GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent))
+        throw Failure(u"WindowError", u"Cannot measure a label's text");
     Resize(window, extent.cx, extent.cy);
 }
 
@@ -80,7 +82,7 @@ void Subclass(HWND window, SUBCLASSPROC procedure) {
 }
 
 // The panel is only a container; what its children report is the form's.
-LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PanelMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
         case WM_NOTIFY:
@@ -99,19 +101,14 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    Guarded([&] { result = PanelMessage(window, message, wParam, lParam); });
+    return result;
+}
+
 void RegisterPanelClass() {
-    const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExW(instance, kPanelClass, &existing)) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &PanelProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.lpszClassName = kPanelClass;
-    if (!RegisterClassExW(&wc)) throw Failure(u"WindowError", u"Cannot register the panel class");
+    EnsureWindowClass({kPanelClass, 0, nullptr, GetSysColorBrush(COLOR_BTNFACE)}, &PanelProc);
 }
 
 void InitDateClasses() {

@@ -2,12 +2,11 @@
 #include <cmath>
 #include <string>
 
-#include "app/application.h"
-#include "app/core/compiler.h"
-#include "app/faults.h"
-#include "app/text.h"
+#include "base/core/compiler.h"
+#include "win/faults.h"
+#include "base/text.h"
 #include "form/core/amount.h"
-#include "form/samples.h"
+#include "form/main_form.h"
 #include "pixlib/NewPix.h"
 #include "pixlib/core/counted_text.h"
 
@@ -32,7 +31,7 @@ void TForm1::Button2Click(void* /*sender*/) {
     {
         const pix::CountedText boleto(edtBoleto.Text());
         valorText = edtValor.Text();
-        const long double amount = pix::ParseAmount(valorText, pix::Application->Settings().decimalSeparator);
+        const long double amount = pix::ParseAmount(valorText, Host().Settings().decimalSeparator);
         const double valor = pix::RoundAmountToDouble(amount);
         const double vencimento = WholeDays(edtVencimento.DateTime());
         result = CopyOfResult(GerarPix(boleto, valor, vencimento));
@@ -49,7 +48,7 @@ const wchar_t* TForm1::GerarPix(const pix::CountedText& boleto, double valor, do
     const pix::CountedText developerApplicationKey(edtDeveloperApplicationKey.Text());
     // Whatever ran on this thread before, the library is entered in the
     // program's own x87 environment.
-    pix::cpu::SetX87ControlWord(pix::kX87ControlWord);
+    pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     return pix::CallForeign([&] {
         return NewPix(pix::W(pix::kBankCode.Chars()), pix::W(developerApplicationKey.Chars()),
                       pix::W(clientId.Chars()), pix::W(clientSecret.Chars()), pix::W(convenio.Chars()),

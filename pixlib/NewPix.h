@@ -9,7 +9,7 @@
 //  - the library runs in our x87 environment (control word 0x1332).
 #pragma once
 
-#include "app/core/compiler.h"
+#include "base/core/compiler.h"
 
 #ifndef QUELVANO_API
 #  ifdef QUELVANO_BUILDING_DLL

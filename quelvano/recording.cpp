@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/core/compiler.h"
+#include "base/core/compiler.h"
 #include "pixlib/core/counted_text.h"
 
 namespace quelvano {

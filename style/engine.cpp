@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "app/guard.h"
-#include "form/core/layout.h"
+#include "win/guard.h"
+#include "base/core/dpi.h"
 
 namespace pix::style {
 
@@ -22,7 +22,7 @@ constexpr UINT kWmGetDpiScaledSize = 0x02E4;  // Windows 10 1703 on
 
 COLORREF Ref(Color c) noexcept { return RGB(c.red, c.green, c.blue); }
 
-int AtDpi(int value, int dpi) noexcept { return layout::Scale(value, layout::kDesignDpi, dpi); }
+int AtDpi(int value, int dpi) noexcept { return pix::dpi::FromDesign(value, dpi); }
 
 // Fills with the DC's own brush: no brush object to create or leak.
 void Fill(HDC dc, const RECT& r, Color c) noexcept {
@@ -83,7 +83,7 @@ int PlatformDpi(HWND window) {
     }
     WindowDC screen(nullptr);
     const int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-    return dpi > 0 ? dpi : layout::kDesignDpi;
+    return dpi > 0 ? dpi : pix::dpi::kDesignDpi;
 }
 
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -508,8 +508,8 @@ LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARA
             RECT client{};
             GetClientRect(w, &client);
             const FrameMetrics m = ScaleFrame(look_.frame, newDpi);
-            size->cx = layout::Scale(client.right, s.dpi, newDpi) + 2 * m.border;
-            size->cy = layout::Scale(client.bottom, s.dpi, newDpi) + m.TitleHeight() + m.border;
+            size->cx = pix::dpi::Scale(client.right, s.dpi, newDpi) + 2 * m.border;
+            size->cy = pix::dpi::Scale(client.bottom, s.dpi, newDpi) + m.TitleHeight() + m.border;
             return TRUE;
         }
         case kWmDpiChanged: {

@@ -12,7 +12,7 @@
 #include <map>
 #include <memory>
 
-#include "app/handles.h"
+#include "base/handles.h"
 #include "style/core/frame.h"
 #include "style/core/look.h"
 

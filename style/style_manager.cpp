@@ -1,7 +1,7 @@
 #include "style/style_manager.h"
 
-#include "app/core/failure.h"
-#include "app/text.h"
+#include "base/core/failure.h"
+#include "base/text.h"
 #include "style/core/style_data.h"
 #include "style/engine.h"
 

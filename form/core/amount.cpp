@@ -10,8 +10,8 @@
 #include <string>
 #include <utility>
 
-#include "app/core/compiler.h"
-#include "app/core/failure.h"
+#include "base/core/compiler.h"
+#include "base/core/failure.h"
 
 namespace pix {
 

@@ -10,14 +10,6 @@ constexpr int AtLeastZero(int value) noexcept { return value < 0 ? 0 : value; }
 
 }  // namespace
 
-int Scale(int value, int fromDpi, int toDpi) noexcept {
-    // Integer arithmetic: a half is exactly a half, whatever the factor.
-    const std::int64_t product = static_cast<std::int64_t>(value) * toDpi;
-    const std::int64_t magnitude = product < 0 ? -product : product;
-    const std::int64_t rounded = (2 * magnitude + fromDpi) / (2 * static_cast<std::int64_t>(fromDpi));
-    return static_cast<int>(product < 0 ? -rounded : rounded);
-}
-
 Rect ScaleEdges(const Rect& rect, int fromDpi, int toDpi) noexcept {
     return {Scale(rect.left, fromDpi, toDpi), Scale(rect.top, fromDpi, toDpi), Scale(rect.right, fromDpi, toDpi),
             Scale(rect.bottom, fromDpi, toDpi)};
@@ -89,6 +81,14 @@ FormGeometry ScaleGeometry(const FormGeometry& geometry, int fromDpi, int toDpi)
     for (std::size_t i = 0; i < geometry.bounds.size(); ++i)
         scaled.bounds[i] = ScaleEdges(geometry.bounds[i], fromDpi, toDpi);
     return scaled;
+}
+
+FormGeometry MoveToDpi(const FormGeometry& current, int fromDpi, int toDpi) noexcept {
+    FormGeometry moved = ScaleGeometry(DesignGeometry(), kDesignDpi, toDpi);
+    moved.client = ScaleSize(current.client, fromDpi, toDpi);
+    moved[ids::Memo1] = ScaleEdges(current[ids::Memo1], fromDpi, toDpi);
+    LayOut(moved);
+    return moved;
 }
 
 void LayOut(FormGeometry& geometry) noexcept {

@@ -5,11 +5,12 @@
 
 #include <array>
 
-#include "form/control_ids.h"
+#include "base/core/dpi.h"
+#include "form/core/control_ids.h"
 
 namespace pix::layout {
 
-inline constexpr int kDesignDpi = 96;
+using dpi::kDesignDpi;
 
 struct Size {
     int width = 0;
@@ -44,9 +45,8 @@ constexpr bool operator==(const Margins& a, const Margins& b) noexcept {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-// value * toDpi / fromDpi to the nearest integer, halves away from zero. The
-// one rounding of every scaled measure: edges, sizes, margins, font height.
-int Scale(int value, int fromDpi, int toDpi) noexcept;
+// The one rounding of every scaled measure: edges, sizes, margins, font height.
+using dpi::Scale;
 
 // Each edge scaled on its own: the width and height of the result are the
 // differences of the scaled edges, not the scaled width and height.
@@ -101,6 +101,14 @@ FormGeometry DesignGeometry() noexcept;
 // Every edge, the client size, the font height and the margins scaled from
 // one DPI to another.
 FormGeometry ScaleGeometry(const FormGeometry& geometry, int fromDpi, int toDpi) noexcept;
+
+// The form moved from one DPI to another. What the user can change, the
+// client size and with it the extents of the docked controls, is scaled from
+// the current values; what only the DPI decides (the font height, the
+// margins, the panel's and the button's heights, the panel's controls) comes
+// from the design at the new DPI, so that a chain of changes never drifts.
+// The docked controls are laid out again for the scaled client size.
+FormGeometry MoveToDpi(const FormGeometry& current, int fromDpi, int toDpi) noexcept;
 
 // Runs the docking for the geometry's own client size; the own heights are
 // those the panel and the button have now.

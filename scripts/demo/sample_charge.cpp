@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "form/control_ids.h"
+#include "form/core/control_ids.h"
+#include "tests/fixtures/sample_charge.h"
 
 namespace {
 
@@ -65,17 +66,14 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     const HWND panel = GetDlgItem(form, pix::ids::Panel1);
-    SetField(panel, pix::ids::edtCodigoSolicitacaoBancoCentral, L"pix@empresa.com.br");
-    SetField(panel, pix::ids::edtConvenio, L"3128557");
-    SetField(panel, pix::ids::edtDeveloperApplicationKey, L"d27b77890affabc01364e17d80050c56b9a1");
-    SetField(panel, pix::ids::edtClientId, L"eyJpZCI6IjgwNDNiNTMtZjQ5Mi00YyIsImNvZGlnbyI6MSwiY2xpZW50ZUlkIjoi");
-    SetField(panel, pix::ids::edtClientSecret, L"eyJpZCI6IjBmZTkzYjQtOGJlNy00ZjAzLWJiNzMt");
-    SetField(panel, pix::ids::edtBoleto, L"00031285570000104000");
+    for (const pix::sample::Field& field : pix::sample::kCharge)
+        SetField(panel, field.id, reinterpret_cast<const wchar_t*>(field.text));
     // The amount in the user's own decimal symbol, as a person would type it.
     wchar_t separator[8] = L".";
     GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8);
     wchar_t amount[32];
-    swprintf(amount, 32, L"150%ls75", separator);
+    swprintf(amount, 32, L"%ls%ls%ls", reinterpret_cast<const wchar_t*>(pix::sample::kValorUnits), separator,
+             reinterpret_cast<const wchar_t*>(pix::sample::kValorHundredths));
     SetField(panel, pix::ids::edtValor, amount);
     SendMessageW(GetDlgItem(form, pix::ids::Button2), BM_CLICK, 0, 0);
     RECT r;

@@ -27,11 +27,23 @@ pix_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures (once) and builds one preset.
+# Configures one preset (again whenever the presets or the toolchain files
+# are newer than its configuration) and builds it. Quiet when all goes well;
+# on failure the whole output of the failing step is shown.
 pix_build() {
-    local preset=$1
-    if [ ! -f "$PIX_BUILD/$preset/build.ninja" ]; then
-        cmake --preset "$preset" -B "$PIX_BUILD/$preset" >/dev/null
+    local preset=$1 dir=$PIX_BUILD/$1 out
+    local stamp=$dir/build.ninja
+    if [ ! -f "$stamp" ] || [ -n "$(find "$PIX_ROOT/CMakePresets.json" "$PIX_ROOT/cmake" -newer "$stamp" -print -quit)" ]; then
+        if ! out=$(cmake --preset "$preset" -B "$dir" 2>&1); then
+            printf '%s\n' "$out" >&2
+            pix_log "configuring $preset failed"
+            return 1
+        fi
+        touch "$stamp"
     fi
-    cmake --build "$PIX_BUILD/$preset"
+    if ! out=$(cmake --build "$dir" 2>&1); then
+        printf '%s\n' "$out" >&2
+        pix_log "building $preset failed"
+        return 1
+    fi
 }

@@ -1,11 +1,11 @@
 #include "style/core/frame.h"
 
-#include "form/core/layout.h"
+#include "base/core/dpi.h"
 
 namespace pix::style {
 
 namespace {
-int AtDpi(int value, int dpi) noexcept { return layout::Scale(value, layout::kDesignDpi, dpi); }
+int AtDpi(int value, int dpi) noexcept { return pix::dpi::FromDesign(value, dpi); }
 }  // namespace
 
 FrameMetrics ScaleFrame(const FrameLook& look, int dpi) noexcept {
@@ -27,7 +27,7 @@ FrameMetrics ScaleFrame(const FrameLook& look, int dpi) noexcept {
     m.iconSize = AtDpi(look.iconSize, dpi);
     m.captionGap = AtDpi(look.captionGap, dpi);
     // Points are 1/72 inch.
-    m.captionFontHeight = layout::Scale(look.active.caption.size, 72, dpi);
+    m.captionFontHeight = pix::dpi::Scale(look.active.caption.size, 72, dpi);
     return m;
 }
 

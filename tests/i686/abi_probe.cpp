@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/core/compiler.h"
+#include "base/core/compiler.h"
 #include "pixlib/NewPix.h"
 #include "pixlib/core/counted_text.h"
 
@@ -68,7 +68,7 @@ int wmain() {
     // Bound at load time like PixGen; the wrong variant only looks it up.
     LoadLibraryW(L"Quelvano.dll");
     const pix::CountedText key(u"probe");
-    pix::cpu::SetX87ControlWord(0x1332);  // PixGen's environment
+    pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     const Measure m = CallOnce(key);
     const std::uintptr_t entry = EntryStackPointer();
     std::printf("before %08lX after %08lX entry %08lX\n", static_cast<unsigned long>(m.before),

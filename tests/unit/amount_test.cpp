@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/compiler.h"
-#include "app/core/failure.h"
+#include "base/core/compiler.h"
+#include "base/core/failure.h"
 #include "form/core/amount.h"
 
 namespace {
@@ -36,7 +36,7 @@ const Converter kConverters[] = {
 
 constexpr bool kExtended = LDBL_MANT_DIG == 64;
 constexpr double kDenormMin = std::numeric_limits<double>::denorm_min();
-constexpr std::uint16_t kProgramControlWord = 0x1332;
+constexpr std::uint16_t kProgramControlWord = pix::cpu::kProgramX87ControlWord;
 
 std::u16string U16(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 

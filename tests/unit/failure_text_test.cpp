@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/failure_text.h"
+#include "base/core/failure_text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/core/format_settings.h"
+#include "base/core/format_settings.h"
 
 namespace {
 

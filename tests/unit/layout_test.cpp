@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <ostream>
+#include <vector>
 
-#include "form/control_ids.h"
-#include "form/core/day_count.h"
+#include "form/core/control_ids.h"
 #include "form/core/layout.h"
 
 namespace pix::layout {
@@ -17,12 +16,6 @@ void PrintTo(const Margins& m, std::ostream* out) {
 }
 }  // namespace pix::layout
 
-namespace pix {
-void PrintTo(const CalendarTime& t, std::ostream* out) {
-    *out << t.year << "-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute << ":" << t.second << "."
-         << t.millisecond << " (weekday " << t.dayOfWeek << ")";
-}
-}  // namespace pix
 
 namespace {
 
@@ -223,9 +216,9 @@ TEST(ScaleGeometry, From96To192AndBackIsExact) {
     for (int id = ids::kFirst; id < ids::kEnd; ++id) EXPECT_EQ(back[id], design[id]) << "control " << id;
 }
 
-TEST(ScaleGeometry, ScalesFromTheCurrentEdgesNotTheDesign) {
-    // A window made shorter at 96 DPI: the button sits higher, and at 144
-    // DPI its own height comes from where its edges are now.
+TEST(ScaleGeometry, ScalesFromTheCurrentEdges) {
+    // A window made shorter at 96 DPI: the button sits higher, and scaled
+    // edge by edge its height comes from where its edges are now.
     FormGeometry g = DesignGeometry();
     g.client = {635, 490};
     pix::layout::LayOut(g);
@@ -234,96 +227,76 @@ TEST(ScaleGeometry, ScalesFromTheCurrentEdgesNotTheDesign) {
     EXPECT_EQ(scaled[ids::Button2], (Rect{23, 669, 930, 731}));  // 446 -> 669, 487 -> 730.5 -> 731: 62 high
 }
 
-// --- the date value ----------------------------------------------------------------
+// --- moving to another DPI ---------------------------------------------------
 
-pix::CalendarTime At(int y, int mo, int d, int h, int mi, int s, int ms, int weekday) {
-    pix::CalendarTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    t.second = s;
-    t.millisecond = ms;
-    t.dayOfWeek = weekday;
-    return t;
+// What only the DPI decides, at that DPI: from the design, whatever came before.
+void ExpectDesignAt(const FormGeometry& g, int dpi) {
+    const FormGeometry design = ScaleGeometry(DesignGeometry(), 96, dpi);
+    EXPECT_EQ(g.fontHeight, design.fontHeight);
+    EXPECT_EQ(g.margins, design.margins);
+    EXPECT_EQ(g[ids::Panel1].Height(), design[ids::Panel1].Height());
+    EXPECT_EQ(g[ids::Button2].Height(), design[ids::Button2].Height());
+    for (int id = ids::kFirst; id < ids::kEnd; ++id)
+        if (id != ids::Panel1 && id != ids::Button2 && id != ids::Memo1) EXPECT_EQ(g[id], design[id]) << "control " << id;
 }
 
-bool SameWithWeekday(const pix::CalendarTime& a, const pix::CalendarTime& b) {
-    return pix::SameMoment(a, b) && a.dayOfWeek == b.dayOfWeek;
-}
-
-TEST(DayCount, BothWaysExactly) {
-    // Values that binary64 holds exactly, so both directions must agree exactly.
+TEST(MoveToDpi, ChainsEndAtTheDesign) {
     const struct {
-        double count;
-        pix::CalendarTime time;
-    } cases[] = {
-        {0, At(1899, 12, 30, 0, 0, 0, 0, 6)},
-        {1, At(1899, 12, 31, 0, 0, 0, 0, 0)},
-        {2, At(1900, 1, 1, 0, 0, 0, 0, 1)},
-        {60, At(1900, 2, 28, 0, 0, 0, 0, 3)},  // 1900 is no leap year
-        {61, At(1900, 3, 1, 0, 0, 0, 0, 4)},
-        {36526, At(2000, 1, 1, 0, 0, 0, 0, 6)},
-        {43890, At(2020, 2, 29, 0, 0, 0, 0, 6)},
-        {44551, At(2021, 12, 21, 0, 0, 0, 0, 2)},
-        {44551.5, At(2021, 12, 21, 12, 0, 0, 0, 2)},
-        {2958465.75, At(9999, 12, 31, 18, 0, 0, 0, 5)},
-        {0.25, At(1899, 12, 30, 6, 0, 0, 0, 6)},
-        // Before the epoch the fraction is still the time from that day's midnight.
-        {-1, At(1899, 12, 29, 0, 0, 0, 0, 5)},
-        {-1.25, At(1899, 12, 29, 6, 0, 0, 0, 5)},
-        {-2.75, At(1899, 12, 28, 18, 0, 0, 0, 4)},
-        {-36522, At(1800, 1, 1, 0, 0, 0, 0, 3)},
-        {-657434.5, At(100, 1, 1, 12, 0, 0, 0, 5)},
+        const char* name;
+        std::vector<int> dpis;  // the first is where the form starts, as designed
+    } chains[] = {
+        {"up and back", {96, 144, 192, 96}},
+        {"every step up and down", {96, 120, 144, 168, 192, 168, 144, 120, 96}},
+        {"down first", {192, 96, 192, 120, 96}},
+        {"odd steps", {120, 168, 96, 144, 120}},
+        {"from 168", {168, 192, 120, 168}},
     };
-    for (const auto& c : cases) {
-        EXPECT_PRED2(SameWithWeekday, pix::CalendarFromDayCount(c.count), c.time) << c.count;
-        EXPECT_EQ(pix::DayCountFromCalendar(c.time), c.count);
+    for (const auto& chain : chains) {
+        SCOPED_TRACE(chain.name);
+        FormGeometry g = ScaleGeometry(DesignGeometry(), 96, chain.dpis.front());
+        pix::layout::LayOut(g);
+        for (std::size_t i = 1; i < chain.dpis.size(); ++i) {
+            const int from = chain.dpis[i - 1], to = chain.dpis[i];
+            SCOPED_TRACE(::testing::Message() << from << " -> " << to);
+            const FormGeometry moved = pix::layout::MoveToDpi(g, from, to);
+            ExpectDesignAt(moved, to);
+            // The size the user has is scaled from the current one.
+            EXPECT_EQ(moved.client.width, Scale(g.client.width, from, to));
+            EXPECT_EQ(moved.client.height, Scale(g.client.height, from, to));
+            g = moved;
+        }
+        if (chain.dpis.back() == 96) {
+            EXPECT_EQ(g.fontHeight, 11);
+            EXPECT_EQ(g.margins, (Margins{15, 3, 15, 3}));
+        }
     }
 }
 
-TEST(DayCount, TheInitialDueDate) {
-    const double initial = 44551 + 0.6749751273164293;
-    EXPECT_PRED2(SameWithWeekday, pix::CalendarFromDayCount(initial), At(2021, 12, 21, 16, 11, 57, 851, 2));
-    // 16:11:57.851 back to a day count: the nearest binary64 or its neighbour.
-    const double encoded = pix::DayCountFromCalendar(At(2021, 12, 21, 16, 11, 57, 851, 2));
-    EXPECT_LE(std::fabs(encoded - initial), 1e-11) << encoded;
-    EXPECT_EQ(std::trunc(encoded), 44551);
+TEST(MoveToDpi, KeepsTheSizeTheUserChose) {
+    // A window made 900 x 300 at 96 DPI: at 144 DPI it is 1350 x 450, the
+    // panel and the button have their designed heights at 144 DPI and the
+    // result area takes what is left.
+    FormGeometry g = DesignGeometry();
+    g.client = {900, 300};
+    pix::layout::LayOut(g);
+    const FormGeometry moved = pix::layout::MoveToDpi(g, 96, 144);
+    EXPECT_EQ(moved.client.width, 1350);
+    EXPECT_EQ(moved.client.height, 450);
+    EXPECT_EQ(moved[ids::Panel1], (Rect{0, 0, 1350, 362}));     // 241 * 1.5 = 361.5
+    // 447 and 488 give 670.5 and 732: 61 high, 5 above the bottom.
+    EXPECT_EQ(moved[ids::Button2], (Rect{23, 384, 1327, 445}));
+    // Between them, the button's top margin and its own bottom margin.
+    EXPECT_EQ(moved[ids::Memo1], (Rect{23, 367, 1327, 374}));
 }
 
-TEST(DayCount, ReadsTheTimeToTheNearestMillisecond) {
-    const struct {
-        double count;
-        pix::CalendarTime time;
-    } cases[] = {
-        // -0.5 names day 0, the epoch, at noon: the same moment as 0.5.
-        {-0.5, At(1899, 12, 30, 12, 0, 0, 0, 6)},
-        {0.5, At(1899, 12, 30, 12, 0, 0, 0, 6)},
-        {2958465.99999999, At(9999, 12, 31, 23, 59, 59, 999, 5)},
-        // 24:00 of a day is the next calendar day, before the epoch too.
-        {0.9999999999999, At(1899, 12, 31, 0, 0, 0, 0, 0)},
-        {-1.9999999999999, At(1899, 12, 30, 0, 0, 0, 0, 6)},
-        {-0.9999999999999, At(1899, 12, 31, 0, 0, 0, 0, 0)},
-        {1.0 / 86400000 * 0.4, At(1899, 12, 30, 0, 0, 0, 0, 6)},
-        {1.0 / 86400000 * 0.6, At(1899, 12, 30, 0, 0, 0, 1, 6)},
-    };
-    for (const auto& c : cases) EXPECT_PRED2(SameWithWeekday, pix::CalendarFromDayCount(c.count), c.time) << c.count;
-}
-
-TEST(DayCount, EveryMillisecondOfADayComesBack) {
-    // On both sides of the epoch, every 997th millisecond of a day (a step
-    // that reaches every hour, minute and second field).
-    for (const int day : {44551, 1, -1, -36522}) {
-        for (int ms = 0; ms < 86400000; ms += 997) {
-            pix::CalendarTime t = pix::CalendarFromDayCount(day);
-            t.hour = ms / 3600000;
-            t.minute = ms / 60000 % 60;
-            t.second = ms / 1000 % 60;
-            t.millisecond = ms % 1000;
-            const pix::CalendarTime back = pix::CalendarFromDayCount(pix::DayCountFromCalendar(t));
-            ASSERT_TRUE(pix::SameMoment(back, t)) << "day " << day << " ms " << ms;
-        }
+TEST(MoveToDpi, FromTheDesignIsTheWorkedExample) {
+    for (const int dpi : {120, 144, 192}) {
+        FormGeometry expected = ScaleGeometry(DesignGeometry(), 96, dpi);
+        pix::layout::LayOut(expected);
+        const FormGeometry moved = pix::layout::MoveToDpi(DesignGeometry(), 96, dpi);
+        EXPECT_EQ(moved.client.width, expected.client.width) << dpi;
+        EXPECT_EQ(moved.client.height, expected.client.height) << dpi;
+        for (int id = ids::kFirst; id < ids::kEnd; ++id) EXPECT_EQ(moved[id], expected[id]) << dpi << " control " << id;
     }
 }
 

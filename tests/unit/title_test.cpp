@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/core/title.h"
+#include "base/core/title.h"
 
 namespace {
 

@@ -13,15 +13,16 @@
 #include <cwchar>
 #include <map>
 
-#include "app/core/compiler.h"
-#include "app/faults.h"
+#include "base/core/compiler.h"
+#include "tests/fixtures/sample_charge.h"
+#include "win/faults.h"
 
 using namespace pixtest;
 
 namespace {
 
 namespace ids {
-// As form/control_ids.h numbers them.
+// As form/core/control_ids.h numbers them.
 constexpr int Memo1 = 1001, Button2 = 1002, edtCodigoSolicitacaoBancoCentral = 1004, edtConvenio = 1005,
               edtDeveloperApplicationKey = 1006, edtBoleto = 1007, edtClientId = 1012, edtClientSecret = 1014,
               edtValor = 1019;
@@ -57,15 +58,11 @@ const int kInputs[] = {ids::edtCodigoSolicitacaoBancoCentral, ids::edtConvenio, 
                        ids::edtBoleto, ids::edtClientId, ids::edtClientSecret, ids::edtValor};
 
 void FillInputs(const Pix& pix, const std::wstring& valor) {
-    const std::map<int, std::wstring> texts = {
-        {ids::edtCodigoSolicitacaoBancoCentral, L"chave-pix@example.com"},
-        {ids::edtConvenio, L"3128557"},
-        {ids::edtDeveloperApplicationKey, L"d27b3777-dev-key"},
-        {ids::edtBoleto, L"00190.00009 03128.557004"},
-        {ids::edtClientId, L"client-id-\u00e7\u00e3o"},
-        {ids::edtClientSecret, L"s3cr3t!"},
-        {ids::edtValor, valor},
-    };
+    std::map<int, std::wstring> texts;
+    for (const pix::sample::Field& field : pix::sample::kCharge)
+        texts[field.id] = std::wstring(field.text, field.text + std::char_traits<char16_t>::length(field.text));
+    texts[ids::edtClientId] = L"client-id-\u00e7\u00e3o";  // beyond ASCII: must come back unchanged
+    texts[ids::edtValor] = valor;
     for (const auto& [id, text] : texts) {
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(pix.Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
@@ -541,7 +538,7 @@ using NewPixFn = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, co
 // our frames above the trap unwind; the next trap works; the processor is
 // ours again.
 PIX_TEST(TrapsOwnFaults) {
-    pix::cpu::SetX87ControlWord(0x1332);
+    pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     const struct {
         const char* name;
         void (*body)();
@@ -565,7 +562,7 @@ PIX_TEST(TrapsOwnFaults) {
                       std::wstring::npos);
         if (!c.message) Note(Utf8(message));
         CHECK_EQ(released, 1);
-        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, 0x1332);
+        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, pix::cpu::kProgramX87ControlWord);
     }
     // A C++ failure passes through a trap unchanged.
     int released = 0;
@@ -681,7 +678,7 @@ PIX_TEST(TrapsForeignFaults) {
             return Message(failure);
         }
     };
-    pix::cpu::SetX87ControlWord(0x1332);
+    pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     const std::uint32_t mxcsr = pix::cpu::Mxcsr();
     const struct {
         const wchar_t* mode;
@@ -701,7 +698,7 @@ PIX_TEST(TrapsForeignFaults) {
             CHECK_EQ(message, std::wstring(c.message));
         else
             CHECK(message.find(L" in module 'Quelvano.dll'. Read of address 0000000000000000") != std::wstring::npos);
-        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, 0x1332);
+        CHECK_EQ(pix::cpu::X87ControlWord() & ~pix::cpu::kX87Reserved, pix::cpu::kProgramX87ControlWord);
         CHECK_EQ(pix::cpu::X87StatusWord() & 0x00BF, 0);  // no exception flag left pending
         CHECK_EQ(pix::cpu::Mxcsr(), mxcsr);
         // x87 arithmetic works again, without a pending fault striking.

@@ -15,8 +15,9 @@
 #include <map>
 #include <string>
 
-#include "app/core/compiler.h"
-#include "form/control_ids.h"
+#include "base/core/compiler.h"
+#include "tests/fixtures/sample_charge.h"
+#include "form/core/control_ids.h"
 #include "quelvano/core/answer.h"
 
 using namespace pixtest;
@@ -34,7 +35,7 @@ const std::uint32_t kFreshMxcsr = pix::cpu::Mxcsr();
 // date, for one) raises before the call.
 constexpr std::uint32_t kMxcsrControl = 0xFFC0;
 
-constexpr std::uint16_t kProgramX87ControlWord = 0x1332;
+constexpr std::uint16_t kProgramX87ControlWord = pix::cpu::kProgramX87ControlWord;
 constexpr std::uint64_t kInitialDueDateBits = 0x40E5C0E000000000;  // 44551.0: 21 December 2021
 constexpr wchar_t kFailureCaption[] = L"Pixgen";                     // the title of PixGen.exe
 constexpr wchar_t kCrlfAnswer[] = L"linha 1\r\nlinha 2\r\n\r\nlinha 4";  // the "crlf" mode's answer
@@ -79,14 +80,10 @@ const char* NameOf(int id) {
 using Texts = std::map<int, std::wstring>;
 
 Texts SampleTexts() {
-    return {
-        {ids::edtDeveloperApplicationKey, L"d27b3777-dev-key"},
-        {ids::edtClientId, L"client-id-42"},
-        {ids::edtClientSecret, L"s3cr3t!"},
-        {ids::edtConvenio, L"3128557"},
-        {ids::edtCodigoSolicitacaoBancoCentral, L"chave-pix@example.com"},
-        {ids::edtBoleto, L"00190.00009 03128.557004"},
-    };
+    Texts texts;
+    for (const pix::sample::Field& field : pix::sample::kCharge)
+        texts[field.id] = std::wstring(field.text, field.text + std::char_traits<char16_t>::length(field.text));
+    return texts;
 }
 
 // What the stand-in library answers for these inputs.

@@ -239,20 +239,38 @@ start_session() {
     start_display "$state"
     prepare_prefix
 
-    local anchor_log=$LOGS/anchor.log
+    # A wineserver of an earlier session that is still going down can make
+    # the first program of the next one fail at once: one more try then.
+    local try why
+    for try in 1 2; do
+        why=$(start_anchor "$state") && break
+        say "the desktop did not open (try $try): $why"
+        wine_do wineserver -k >/dev/null 2>&1 8>&- 9>&- || true
+        sleep 1
+    done
+    [[ -z $why ]] || { stop_session "$state"; die "the desktop did not open: $why"; }
+    say "session on display $DISPLAY ready in $((SECONDS - started)) s"
+}
+
+# Starts the anchor and waits for its "ready WIDTHxHEIGHT" line; on failure
+# prints why and fails.
+start_anchor() {
+    local state=$1 anchor_log=$LOGS/anchor.log line
+    : >"$anchor_log"
     (cd "$WINE_DIR" && wine_exec wine "$ANCHOR") </dev/null >"$anchor_log" 2>&1 8>&- 9>&- &
     local anchor=$!
     printf 'DISPLAY=%s\nXVFB_PID=%s\nANCHOR_PID=%s\n' "$DISPLAY" "$S_XVFB" "$anchor" >"$state"
     local tenths=900
-    while ! grep -q '^ready' "$anchor_log" && ((tenths-- > 0)); do
-        kill -0 "$anchor" 2>/dev/null || { stop_session "$state"; die "the desktop did not open (log: $anchor_log)"; }
+    while ((tenths-- > 0)); do
+        line=$(tr -d '\r' <"$anchor_log" | grep -m1 '^ready [0-9]*x[0-9]*$' || true)
+        [[ -z $line ]] || break
+        kill -0 "$anchor" 2>/dev/null || { echo "the anchor ended: $(head -c 200 "$anchor_log")"; return 1; }
         sleep 0.1
     done
-    grep -q "^ready $SCREEN_SIZE" "$anchor_log" || {
-        stop_session "$state"
-        die "the desktop did not open at $SCREEN_SIZE: $(head -c 200 "$anchor_log")"
-    }
-    say "session on display $DISPLAY ready in $((SECONDS - started)) s"
+    [[ $line == "ready $SCREEN_SIZE" ]] && return 0
+    kill "$anchor" 2>/dev/null || true
+    echo "the anchor said '${line:-nothing}' where 'ready $SCREEN_SIZE' was expected: $(head -c 200 "$anchor_log")"
+    return 1
 }
 
 # The first half of a session: leftovers cleared, then a fresh Xvfb, whose

@@ -3,6 +3,8 @@
 // loader does without the library, and that it idles without working.
 #include "tests/wine/driver/driver.h"
 
+#include "base/module.h"
+
 #include <set>
 
 using namespace pixtest;
@@ -352,4 +354,31 @@ PIX_TEST(Idle) {
     CHECK(Responds(pix.main));
     PostMessageW(pix.main, WM_CLOSE, 0, 0);
     CheckEndsWithZero(pix.process);
+}
+
+// The program path is read whatever its length. A program cannot be started
+// from a path beyond MAX_PATH, but a library can be loaded from one: the
+// same reading (ProgramPath is ModuleFileName of the program) must give the
+// whole path of a library loaded from a folder more than twice that deep.
+PIX_TEST(ModulePathBeyondMaxPath) {
+    std::wstring folder = L"\\\\?\\" + Scratch(L"deep");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    while (folder.size() < 2 * MAX_PATH + 40) {
+        folder += L"\\a-folder-with-a-long-name-0123456789";
+        REQUIRE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    const std::wstring library = folder + L"\\Quelvano.dll";
+    REQUIRE(CopyFileW((L"\\\\?\\" + RequiredEnvironment(L"PIX_QUELVANO")).c_str(), library.c_str(), FALSE));
+    const HMODULE module = LoadLibraryW(library.c_str());
+    if (!module)
+        Skip("this system does not load a library from a path of " + std::to_string(library.size()) +
+             " characters (error " + std::to_string(GetLastError()) + ")");
+    const std::wstring read = pix::ModuleFileName(module);
+    FreeLibrary(module);
+    Note("path of " + std::to_string(read.size()) + " characters");
+    CHECK(read.size() > 2 * MAX_PATH);
+    // The same file, whichever prefix the system puts in front.
+    const std::wstring plain = library.substr(4);
+    CHECK(read.size() >= plain.size() && read.compare(read.size() - plain.size(), plain.size(), plain) == 0);
+    CHECK_EQ(pix::ProgramPath(), pix::ModuleFileName(GetModuleHandleW(nullptr)));
 }

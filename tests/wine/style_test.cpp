@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "form/control_ids.h"
+#include "form/core/control_ids.h"
 #include "tests/wine/driver/driver.h"
 
 using namespace pixtest;

@@ -1,6 +1,4 @@
-#include "app/form.h"
-
-#include "app/application.h"
+#include "win/form.h"
 
 namespace pix {
 
@@ -8,8 +6,8 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CLOSE:
             // Nothing is asked; closing the main window ends the program.
-            if (Application && Application->MainForm() == this)
-                Application->Terminate();
+            if (host_.IsMainForm(*this))
+                host_.Terminate();
             else
                 ShowWindow(Handle(), SW_HIDE);
             return 0;

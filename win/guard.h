@@ -4,12 +4,22 @@
 
 #include <exception>
 #include <new>
+#include <string>
 #include <utility>
 
-#include "app/core/failure.h"
-#include "app/faults.h"
+#include "base/core/failure.h"
+#include "win/faults.h"
 
 namespace pix {
+
+// Where the failure dialog takes its caption (the application title) and its
+// owner of last resort (the hidden application window). The application
+// object sets them when it is built and clears them when it goes.
+struct FailureReporting {
+    std::u16string caption;
+    HWND ownerOfLastResort = nullptr;
+};
+void SetFailureReporting(FailureReporting reporting) noexcept;
 
 // Shows a caught failure to the user: the failure dialog. Only the guard
 // calls it.

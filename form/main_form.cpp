@@ -1,11 +1,10 @@
-#include "form/samples.h"
+#include "form/main_form.h"
 
 #include <algorithm>
 #include <string>
 
-#include "app/application.h"
-#include "app/core/failure.h"
-#include "form/control_ids.h"
+#include "base/core/failure.h"
+#include "form/core/control_ids.h"
 
 TForm1* Form1 = nullptr;
 
@@ -68,14 +67,15 @@ TForm1::~TForm1() {
 
 void TForm1::Create() {
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    const DWORD exStyle = pix::Application->MainFormOnTaskBar() ? WS_EX_APPWINDOW : 0;
+    const DWORD exStyle = Host().MainFormOnTaskBar() ? WS_EX_APPWINDOW : 0;
     const layout::FormGeometry design = layout::DesignGeometry();
     RECT frame{0, 0, design.client.width, design.client.height};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    CreateHandle({kFormClass, CS_DBLCLKS, pix::Application->Icon(), GetSysColorBrush(COLOR_BTNFACE)},
+    if (!AdjustWindowRectEx(&frame, style, FALSE, exStyle))
+        throw pix::Failure(u"WindowError", u"Cannot size the window's frame");
+    CreateHandle({kFormClass, CS_DBLCLKS, Host().Icon(), GetSysColorBrush(COLOR_BTNFACE)},
                  {L"PIX", style, exStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                   frame.bottom - frame.top, nullptr});
-    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(pix::Application->Icon()));
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Host().Icon()));
 
     // Built as designed at 96 DPI, then scaled like any later change of DPI.
     const int dpi = MonitorDpi(Handle());
@@ -136,13 +136,16 @@ pix::TControl& TForm1::Control(int id) {
 // --- geometry ----------------------------------------------------------------
 
 void TForm1::ScaleControls(int fromDpi, int toDpi) {
-    // From the edges the controls have now, not from the design: this is the
-    // same step at creation and at every later change of DPI.
+    // The same step at creation and at every later change of DPI: the sizes
+    // the user chose follow from the current ones, the rest from the design.
     layout::FormGeometry current;
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    current.client = {client.right, client.bottom};
     current.fontHeight = fontHeight_;
     current.margins = margins_;
     for (int id = ids::kFirst; id < ids::kEnd; ++id) current[id] = Control(id).Bounds();
-    const layout::FormGeometry scaled = layout::ScaleGeometry(current, fromDpi, toDpi);
+    const layout::FormGeometry scaled = layout::MoveToDpi(current, fromDpi, toDpi);
     for (int id = ids::kFirst; id < ids::kEnd; ++id) Control(id).SetBounds(scaled[id]);
     fontHeight_ = scaled.fontHeight;
     margins_ = scaled.margins;

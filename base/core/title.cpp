@@ -1,4 +1,4 @@
-#include "title.h"
+#include "base/core/title.h"
 
 namespace pix {
 
@@ -7,9 +7,13 @@ bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
+std::u16string_view FileNameOf(std::u16string_view path) {
+    const std::size_t slash = path.find_last_of(u'\\');
+    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+}
+
 std::u16string ApplicationTitle(std::u16string_view programPath, LowerCaseFn lower) {
-    const std::size_t slash = programPath.find_last_of(u'\\');
-    std::u16string_view name = slash == std::u16string_view::npos ? programPath : programPath.substr(slash + 1);
+    std::u16string_view name = FileNameOf(programPath);
     name = name.substr(0, name.find(u'.'));
     std::u16string title(name);
     if (title.empty()) return title;

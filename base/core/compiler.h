@@ -16,7 +16,7 @@
 
 // The caller's return address, seen from inside a function; and, on GCC, a
 // jump buffer that a later jump returns to without unwinding anything
-// (app/faults.cpp; MSVC uses its structured exception handling there).
+// (win/faults.cpp; MSVC uses its structured exception handling there).
 #if PIX_MSVC
 #  define PIX_RETURN_ADDRESS() _ReturnAddress()
 #else
@@ -117,6 +117,11 @@ inline std::uint16_t X87StatusWord() noexcept {
     return 0;
 #endif
 }
+
+// The x87 environment of the whole program and of the vendor library: 64-bit
+// significand, round to nearest; invalid operation, division by zero and
+// overflow fault, denormal, underflow and precision do not.
+inline constexpr std::uint16_t kProgramX87ControlWord = 0x1332;
 
 // Every x87 exception masked, 64-bit significand, rounding to nearest.
 inline constexpr std::uint16_t kX87Quiet = 0x037F;

@@ -1,4 +1,4 @@
-#include "app/core/failure_text.h"
+#include "base/core/failure_text.h"
 
 namespace pix {
 
@@ -69,11 +69,6 @@ std::u16string Hex(std::uint64_t value, int minDigits) {
     if (static_cast<int>(digits.size()) < minDigits)
         digits.insert(0, static_cast<std::size_t>(minDigits) - digits.size(), u'0');
     return digits;
-}
-
-std::u16string_view FileNameOf(std::u16string_view path) {
-    const std::size_t slash = path.find_last_of(u'\\');
-    return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
 }
 
 Failure FaultFailure(const ProcessorFault& fault) {

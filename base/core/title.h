@@ -5,6 +5,9 @@
 
 namespace pix {
 
+// What follows the last "\\" of a path: the file name without directory.
+std::u16string_view FileNameOf(std::u16string_view path);
+
 // Lower-cases count code units in place (on Windows: CharLowerBuffW).
 using LowerCaseFn = void (*)(char16_t* text, std::size_t count);
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "app/core/compiler.h"
-#include "app/core/failure_text.h"
-#include "app/guard.h"
-#include "app/startup_failure.h"
-#include "app/text.h"
+#include "base/core/compiler.h"
+#include "base/core/failure_text.h"
+#include "win/guard.h"
+#include "win/startup_failure.h"
+#include "base/module.h"
+#include "base/text.h"
 
 namespace pix {
 
@@ -99,11 +99,16 @@ private:
     std::vector<HWND> disabled_;
 };
 
+FailureReporting& Reporting() noexcept {
+    static FailureReporting reporting;
+    return reporting;
+}
+
 void ShowFailureDialog(const Failure& failure) {
     CancelMouseCapture();
     const std::wstring text = W(DialogText(failure.Message()));
-    const std::wstring caption = Application ? W(Application->Title()) : std::wstring();
-    const HWND hidden = Application ? Application->Handle() : nullptr;
+    const std::wstring caption = W(Reporting().caption);
+    const HWND hidden = Reporting().ownerOfLastResort;
     const HWND active = GetActiveWindow();
     const HWND focus = GetFocus();
     const HWND owner = active ? active : hidden ? GetLastActivePopup(hidden) : nullptr;
@@ -161,6 +166,10 @@ void ShowFatal(const Failure& failure, EXCEPTION_POINTERS& pointers) noexcept {
 }
 
 }  // namespace
+
+void SetFailureReporting(FailureReporting reporting) noexcept {
+    Reporting() = std::move(reporting);
+}
 
 Failure ForeignFailure(std::exception_ptr caught) noexcept {
     try {

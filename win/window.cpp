@@ -1,6 +1,6 @@
-#include "app/window.h"
+#include "win/window.h"
 
-#include "app/guard.h"
+#include "win/guard.h"
 
 namespace pix {
 
@@ -16,28 +16,31 @@ void TWindow::DestroyHandle() noexcept {
     window_.Reset();
 }
 
-void TWindow::CreateHandle(const WindowClass& windowClass, const WindowParams& params) {
+void EnsureWindowClass(const WindowClass& windowClass, WNDPROC procedure) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
-    if (!GetClassInfoExW(instance, windowClass.name, &existing)) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.style = windowClass.style;
-        wc.lpfnWndProc = &TWindow::WindowProc;
-        wc.hInstance = instance;
-        wc.hIcon = windowClass.icon;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = windowClass.background;
-        wc.lpszClassName = windowClass.name;
-        if (!RegisterClassExW(&wc))
-            throw Failure(u"WindowError", u"Cannot register the window class");
-    }
-    const HWND window = CreateWindowExW(params.exStyle, windowClass.name, params.caption, params.style, params.x,
-                                        params.y, params.width, params.height, params.parent, nullptr, instance, this);
-    creating_ = nullptr;
+    if (GetClassInfoExW(instance, windowClass.name, &existing)) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = windowClass.style;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hIcon = windowClass.icon;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = windowClass.background;
+    wc.lpszClassName = windowClass.name;
+    if (!RegisterClassExW(&wc)) throw Failure(u"WindowError", u"Cannot register the window class");
+}
+
+void TWindow::CreateHandle(const WindowClass& windowClass, const WindowParams& params) {
+    EnsureWindowClass(windowClass, &TWindow::WindowProc);
+    const HWND window =
+        CreateWindowExW(params.exStyle, windowClass.name, params.caption, params.style, params.x, params.y,
+                        params.width, params.height, params.parent, nullptr, GetModuleHandleW(nullptr), this);
+    // A creation that failed after WM_NCCREATE has sent WM_NCDESTROY, which
+    // let go of the handle already.
     if (!window) throw Failure(u"WindowError", u"Cannot create the window");
-    window_.Reset(window);
 }
 
 LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -45,14 +48,14 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TWindow::DefaultHandler(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    const HWND window = window_ ? window_.Get() : creating_;
-    return DefWindowProcW(window, message, wParam, lParam);
+    return DefWindowProcW(window_.Get(), message, wParam, lParam);
 }
 
 LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
+        // From here on the object owns the window, whatever happens next.
         auto* self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->creating_ = window;
+        self->window_.Reset(window);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<TWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));

@@ -54,16 +54,17 @@
 // MSVC: __try/__except around the body, with the same choice in its filter.
 // The system then unwinds the frames in between (their termination handlers
 // run) before the handler block; the rest is the same.
-#include "app/faults.h"
+#include "win/faults.h"
 
 #include <malloc.h>  // _resetstkoflw
 
 #include <cstdint>
 #include <string>
 
-#include "app/core/compiler.h"
-#include "app/core/failure_text.h"
-#include "app/text.h"
+#include "base/core/compiler.h"
+#include "base/core/failure_text.h"
+#include "base/module.h"
+#include "base/text.h"
 
 namespace pix::faults {
 
@@ -282,20 +283,6 @@ Traps::Traps() noexcept
 
 Traps::~Traps() {
     if (handler_) RemoveVectoredExceptionHandler(handler_);
-}
-
-std::wstring ModuleFileName(HMODULE module) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        SetLastError(ERROR_SUCCESS);
-        const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
 }
 
 }  // namespace

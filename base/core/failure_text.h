@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/failure.h"
+#include "base/core/failure.h"
+#include "base/core/title.h"
 
 namespace pix {
 
@@ -23,9 +24,6 @@ std::u16string_view FatalFullStop(std::u16string_view message);
 
 // Upper-case hexadecimal, zero-padded to at least minDigits digits.
 std::u16string Hex(std::uint64_t value, int minDigits);
-
-// What follows the last "\" of a path.
-std::u16string_view FileNameOf(std::u16string_view path);
 
 // A processor fault as the failure's text needs it.
 struct ProcessorFault {

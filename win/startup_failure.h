@@ -4,8 +4,8 @@
 #include <exception>
 #include <type_traits>
 
-#include "app/core/failure.h"
-#include "app/faults.h"
+#include "base/core/failure.h"
+#include "win/faults.h"
 
 namespace pix {
 

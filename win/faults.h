@@ -1,5 +1,5 @@
 // Processor faults on the GUI thread, turned into failures. How they are
-// caught is app/faults.cpp's business alone; the rest of the program sees
+// caught is win/faults.cpp's business alone; the rest of the program sees
 // ordinary Failures thrown from its own frames.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "app/core/failure.h"
+#include "base/core/failure.h"
 
 namespace pix {
 

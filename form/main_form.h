@@ -5,15 +5,15 @@
 
 #include <array>
 
-#include "app/form.h"
-#include "app/handles.h"
+#include "win/form.h"
+#include "base/handles.h"
 #include "form/controls.h"
 #include "form/core/layout.h"
 #include "pixlib/core/counted_text.h"
 
 class TForm1 : public pix::TForm {
 public:
-    TForm1() = default;
+    explicit TForm1(pix::FormHost& host) : TForm(host) {}
     ~TForm1() override;
 
     void Create() override;
@@ -54,7 +54,8 @@ private:
     // --- building and geometry ---
     void CreateControls();
     pix::TControl& Control(int id);
-    // Edges, margins and font from one DPI to another; the layout follows.
+    // From one DPI to another: font, margins and the panel from the design,
+    // the sizes the user chose from the current ones; the layout follows.
     void ScaleControls(int fromDpi, int toDpi);
     void ApplyFont();
     void LayOutDockedControls();
