@@ -247,8 +247,8 @@ LRESULT TStyleEngine::Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lPa
         case Kind::Frame:
         case Kind::Dialog: return HandleFrame(s, message, wParam, lParam);
         case Kind::Field:
-        case Kind::Picker:
-        case Kind::Memo: return HandleField(s, message, wParam, lParam);
+        case Kind::Picker: return HandleField(s, message, wParam, lParam);
+        case Kind::Memo: return HandleMemo(s, message, wParam, lParam);
         case Kind::Button: return HandleButton(s, message, wParam, lParam);
         case Kind::Container: return HandleContainer(s, message, wParam, lParam);
     }
@@ -788,6 +788,197 @@ void TStyleEngine::FitCalendar(HWND picker) {
         GetClientRect(dropDown, &inside);
         SetWindowPos(calendar, nullptr, 0, 0, inside.right, inside.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+}
+
+// --- the result area's scroll bar -------------------------------------------------
+
+namespace {
+
+constexpr int kUpArrow = 1, kThumb = 3, kDownArrow = 5;
+
+}  // namespace
+
+namespace {
+
+// The scroll bar's parts. The bar and the states come from the platform; the
+// arrows are square and the thumb is placed by the usual proportion from the
+// scroll range, page and position (Wine 8 reports no usable arrow size or
+// thumb position in SCROLLBARINFO).
+ScrollGeometry ScrollGeometryOf(HWND window) {
+    ScrollGeometry g;
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetScrollBarInfo(window, OBJID_VSCROLL, &info)) return g;
+    if (info.rgstate[0] & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)) return g;
+    g.shown = true;
+    g.bar = info.rcScrollBar;
+    std::copy(std::begin(info.rgstate), std::end(info.rgstate), std::begin(g.states));
+    const int width = g.bar.right - g.bar.left;
+    const int height = g.bar.bottom - g.bar.top;
+    g.arrow = std::min(width, height / 2);
+    SCROLLINFO scroll{};
+    scroll.cbSize = sizeof scroll;
+    scroll.fMask = SIF_ALL;
+    g.disabled = (info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) || !GetScrollInfo(window, SB_VERT, &scroll);
+    if (g.disabled) return g;
+    const int track = height - 2 * g.arrow;
+    const int range = scroll.nMax - scroll.nMin + 1;
+    const int page = static_cast<int>(scroll.nPage);
+    if (range <= 0 || (page > 0 && page >= range)) {
+        g.disabled = true;
+        return g;
+    }
+    int thumb = page > 0 ? MulDiv(track, page, range) : width;
+    thumb = std::max(thumb, std::min(track, GetSystemMetrics(SM_CYVTHUMB)));
+    const int free = track - thumb;
+    if (free < 0) return g;
+    const bool dragging = (info.rgstate[kThumb] & STATE_SYSTEM_PRESSED) != 0;
+    const int position = dragging ? scroll.nTrackPos : scroll.nPos;
+    const int last = scroll.nMax - std::max(page - 1, 0);
+    const int offset = last > scroll.nMin ? MulDiv(free, position - scroll.nMin, last - scroll.nMin) : 0;
+    g.thumbTop = g.arrow + std::clamp(offset, 0, free);
+    g.thumbBottom = g.thumbTop + thumb;
+    return g;
+}
+
+bool SameScrollBar(const ScrollGeometry& a, const ScrollGeometry& b) {
+    return a.shown == b.shown && EqualRect(&a.bar, &b.bar) && a.arrow == b.arrow && a.thumbTop == b.thumbTop &&
+           a.thumbBottom == b.thumbBottom && a.disabled == b.disabled &&
+           std::equal(std::begin(a.states), std::end(a.states), std::begin(b.states));
+}
+
+// The part of the scroll bar at a point on the screen, 0 for none or the track.
+int ScrollPartAt(const ScrollGeometry& g, POINT p) {
+    if (!g.shown || !PtInRect(&g.bar, p)) return 0;
+    const int y = p.y - g.bar.top;
+    const int height = g.bar.bottom - g.bar.top;
+    if (y < g.arrow) return kUpArrow;
+    if (y >= height - g.arrow) return kDownArrow;
+    if (y >= g.thumbTop && y < g.thumbBottom) return kThumb;
+    return 0;
+}
+
+Color Blend(Color over, Color under, int percent) {
+    const auto mix = [percent](int a, int b) { return static_cast<std::uint8_t>((a * percent + b * (100 - percent) + 50) / 100); };
+    return {mix(over.red, under.red), mix(over.green, under.green), mix(over.blue, under.blue)};
+}
+
+// A chevron width x height, pointing up or down, strokes `line` wide.
+void DrawChevron(HDC dc, const RECT& area, int width, int height, int line, bool up, Color c) {
+    const int left = area.left + (area.right - area.left - width) / 2;
+    const int top = area.top + (area.bottom - area.top - height) / 2;
+    const int half = width / 2;
+    for (int row = 0; row < height; ++row) {
+        // The apex row is the narrowest.
+        const int fromApex = up ? row : height - 1 - row;
+        const int inset = half - (height > 1 ? fromApex * half / (height - 1) : 0);
+        const int y = top + row;
+        Fill(dc, RECT{left + inset, y, std::min(left + inset + line + 1, left + width), y + 1}, c);
+        Fill(dc, RECT{std::max(left + width - inset - line - 1, left), y, left + width - inset, y + 1}, c);
+    }
+}
+
+}  // namespace
+
+void TStyleEngine::PaintScrollBar(Skinned& s, bool always) {
+    const ScrollGeometry g = ScrollGeometryOf(s.window);
+    if (!g.shown) return;
+    if (!always && SameScrollBar(g, s.scrollDrawn) && s.scrollHot == s.scrollHotDrawn) return;
+    s.scrollDrawn = g;
+    s.scrollHotDrawn = s.scrollHot;
+
+    const ScrollBarLook& look = look_.scrollBar;
+    RECT window{};
+    GetWindowRect(s.window, &window);
+    RECT bar = g.bar;
+    OffsetRect(&bar, -window.left, -window.top);
+    const int dpi = DpiOf(s.window);
+    const int rim = AtDpi(look.rim, dpi);
+    const int line = std::max(1, AtDpi(1, dpi));
+
+    WholeWindowDC windowDc(s.window);
+    const HDC dc = windowDc.Get();
+    if (!dc) return;
+    Fill(dc, bar, look.track);
+    const auto stateOf = [&](int part) {
+        if (g.states[part] & STATE_SYSTEM_PRESSED) return 2;
+        return s.scrollHot == part ? 1 : 0;
+    };
+    for (int part : {kUpArrow, kDownArrow}) {
+        RECT button = bar;
+        if (part == kUpArrow)
+            button.bottom = bar.top + g.arrow;
+        else
+            button.top = bar.bottom - g.arrow;
+        const bool partDisabled = g.disabled || (g.states[part] & STATE_SYSTEM_UNAVAILABLE);
+        const int state = partDisabled ? 0 : stateOf(part);
+        Fill(dc, RECT{button.left + rim, button.top + rim, button.right - rim, button.bottom - rim},
+             look.arrow[state]);
+        const Color chevron =
+            partDisabled ? Blend(look.chevron[0], look.arrow[0], look.disabledOpacity) : look.chevron[state];
+        DrawChevron(dc, button, AtDpi(look.chevronWidth, dpi), AtDpi(look.chevronHeight, dpi), line,
+                    part == kUpArrow, chevron);
+    }
+    if (!g.disabled && g.thumbBottom > g.thumbTop) {
+        const RECT thumb{bar.left + rim, bar.top + g.thumbTop, bar.right - rim, bar.top + g.thumbBottom};
+        Fill(dc, thumb, look.thumb[stateOf(kThumb)]);
+    }
+}
+
+LRESULT TStyleEngine::HandleMemo(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND w = s.window;
+    switch (message) {
+        case WM_NCMOUSEMOVE: {
+            const POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            const int part = wParam == HTVSCROLL ? ScrollPartAt(ScrollGeometryOf(w), p) : 0;
+            s.scrollHot = part;
+            TrackLeave(s, true);
+            break;  // painted after the platform's own hot look
+        }
+        case WM_NCMOUSELEAVE:
+            s.tracking = false;
+            s.scrollHot = 0;
+            break;
+        case WM_NCDESTROY:
+            return HandleField(s, message, wParam, lParam);
+        default:
+            break;
+    }
+    const LRESULT result = HandleField(s, message, wParam, lParam);
+    if (!IsWindow(w)) return result;
+    switch (message) {
+        // The platform draws its own scroll bar on these, outside WM_NCPAINT.
+        case WM_NCPAINT:
+        case WM_NCMOUSEMOVE:
+        case WM_NCMOUSELEAVE:
+        case WM_MOUSELEAVE:
+        case WM_TIMER:
+        case WM_VSCROLL:
+        case WM_NCLBUTTONDOWN:
+        case WM_NCLBUTTONUP:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+        case WM_SIZE:
+        case WM_WINDOWPOSCHANGED:
+        case WM_ENABLE:
+        case WM_STYLECHANGED:
+            PaintScrollBar(s, true);
+            break;
+        case WM_NCHITTEST:
+        case WM_SETCURSOR:
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+        case WM_GETFONT:
+        case WM_GETDLGCODE:
+        case WM_NCCALCSIZE:
+        case WM_ERASEBKGND:
+            break;
+        default:
+            // Typing, appending and scrolling move the thumb.
+            PaintScrollBar(s, false);
+            break;
+    }
+    return result;
 }
 
 // --- the push button -------------------------------------------------------------

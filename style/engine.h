@@ -18,6 +18,17 @@
 
 namespace pix::style {
 
+// Where the parts of a vertical scroll bar lie: the bar on the screen, the
+// arrows' height and the thumb's edges from the bar's top.
+struct ScrollGeometry {
+    bool shown = false;
+    bool disabled = false;
+    RECT bar{};
+    int arrow = 0;
+    int thumbTop = 0, thumbBottom = 0;
+    DWORD states[6] = {};
+};
+
 class TStyleEngine {
 public:
     explicit TStyleEngine(Look look);
@@ -43,6 +54,12 @@ public:
         bool pressedInside = false;
         UniqueFont captionFont;
         int captionFontDpi = 0;
+        // The result area's scroll bar: the part under the pointer (the
+        // platform's numbering, 1 up arrow, 3 thumb, 5 down arrow; 0 none)
+        // and what was drawn last.
+        int scrollHot = 0;
+        int scrollHotDrawn = 0;
+        ScrollGeometry scrollDrawn;
     };
 
     // Called by the hook for each new window of the thread.
@@ -52,6 +69,8 @@ public:
 private:
     LRESULT HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleField(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMemo(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    void PaintScrollBar(Skinned& s, bool always);
     LRESULT HandleButton(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleContainer(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT ControlColor(UINT message, WPARAM wParam, LPARAM lParam);

@@ -482,6 +482,66 @@ HWND FindBox(const Process& process, const std::wstring& caption) {
 
 }  // namespace
 
+// The result area's scroll bar by its table: at rest, under the pointer and
+// held down; its arrows about 80 % opaque while there is nothing to scroll.
+PIX_TEST(ScrollBar) {
+    Pix pix = Start(L"scroll-bar");
+    const HWND memo = pix.Control(ids::Memo1);
+    const RECT m = WindowRect(memo);
+    const int border = 2;
+    const RECT bar{m.right - border - GetSystemMetrics(SM_CXVSCROLL), m.top + border, m.right - border,
+                   m.bottom - border};
+    const int arrow = GetSystemMetrics(SM_CYVSCROLL);
+    const RECT up{bar.left, bar.top, bar.right, bar.top + arrow};
+    const RECT down{bar.left, bar.bottom - arrow, bar.right, bar.bottom};
+    const COLORREF track = RGB(242, 242, 242);
+    const POINT middle{(bar.left + bar.right) / 2, (bar.top + bar.bottom) / 2};
+    const POINT upInside{up.left + 2, up.top + 2};  // inside the 1-pixel rim, off the chevron
+
+    // Nothing to scroll: the arrows drawn in the resting colour, 80 % opaque.
+    CHECK_PIXEL(middle, track);
+    const COLORREF faded = RGB(172, 172, 172);  // 0.8 * 154 + 0.2 * 242
+    CHECK(WaitUntil([&] { return HasColor(Screenshot::Capture(up), up, faded); }, kReactTimeout));
+    CHECK(HasColor(Screenshot::Capture(down), down, faded));
+
+    // Enough lines to scroll.
+    Click(CenterOf(m));
+    for (int i = 0; i < 40; ++i) PressKey(VK_RETURN);
+    const RECT column{bar.left, up.bottom, bar.right, down.top};
+    CHECK(WaitUntil([&] { return HasColor(Screenshot::Capture(column), column, RGB(194, 194, 194)); },
+                    kReactTimeout));
+    CHECK_PIXEL(upInside, track);
+    CHECK(HasColor(Screenshot::Capture(up), up, RGB(154, 154, 154)));
+    CHECK_PIXEL((POINT{bar.left, middle.y}), track);
+
+    // The up arrow under the pointer, then held down.
+    PointAt(CenterOf(up));
+    CHECK_PIXEL(upInside, RGB(140, 140, 140));
+    CHECK_PIXEL((POINT{up.left, up.top + arrow / 2}), track);  // the rim
+    CHECK(HasColor(Screenshot::Capture(up), up, RGB(191, 191, 191)));
+    MouseDown(CenterOf(up));
+    CHECK_PIXEL(upInside, RGB(85, 85, 85));
+    MouseUp(CenterOf(up));
+    PointAt(CenterOf(m));
+    CHECK_PIXEL(upInside, track);
+
+    // The thumb: find it, point at it, hold it.
+    const Screenshot shot = Screenshot::Capture(column);
+    POINT thumb{-1, -1};
+    for (int y = column.top; y < column.bottom && thumb.y < 0; ++y)
+        if (shot.At(middle.x, y) == RGB(194, 194, 194)) thumb = {middle.x, y + 2};
+    REQUIRE(thumb.y >= 0);
+    PointAt(thumb);
+    CHECK_PIXEL(thumb, RGB(140, 140, 140));
+    CHECK_PIXEL((POINT{bar.left, thumb.y}), track);  // the rim at its side
+    MouseDown(thumb);
+    CHECK_PIXEL(thumb, RGB(85, 85, 85));
+    MouseUp(thumb);
+    PointAt(CenterOf(m));
+    CHECK_PIXEL(thumb, RGB(194, 194, 194));
+    Close(pix);
+}
+
 // The picker's drop-down button, white with its grey chevron; its calendar
 // without theme in the substitute colours, sized by the style's formula.
 PIX_TEST(DatePicker) {
