@@ -9,15 +9,14 @@ namespace pix::style {
 
 namespace {
 
+BOOL CALLBACK AddName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
+    if (!IS_INTRESOURCE(name)) reinterpret_cast<std::vector<std::wstring>*>(list)->push_back(name);
+    return TRUE;
+}
+
 std::vector<std::wstring> RcDataNames(HMODULE module) {
     std::vector<std::wstring> names;
-    EnumResourceNamesW(
-        module, MAKEINTRESOURCEW(10) /* RT_RCDATA */,
-        [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
-            if (!IS_INTRESOURCE(name)) reinterpret_cast<std::vector<std::wstring>*>(list)->push_back(name);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&names));
+    EnumResourceNamesW(module, MAKEINTRESOURCEW(10) /* RT_RCDATA */, &AddName, reinterpret_cast<LONG_PTR>(&names));
     return names;
 }
 

@@ -94,6 +94,10 @@ struct Result {
     bool Ok() const noexcept { return error.empty(); }
 };
 
+// What reading and packing both check: a name and a version, each table's
+// keys in their order, unique element keys. Empty when the style is sound.
+std::string CheckStyle(const StyleData& style);
+
 // The readable source form (see style/windows10_corvanti.style). Errors name
 // the line, or the key that is missing, extra or out of order.
 Result<StyleData> ParseStyleSource(std::string_view text);

@@ -24,33 +24,38 @@ std::wstring IdText(LPCWSTR id) {
     return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : std::wstring(id);
 }
 
+struct Walk {
+    std::vector<Resource>* all;
+    std::wstring type, name;
+};
+
+BOOL CALLBACK AddLanguage(HMODULE m, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR w) {
+    auto* walk = reinterpret_cast<Walk*>(w);
+    const HRSRC found = FindResourceExW(m, type, name, language);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(m, found)));
+    walk->all->push_back({walk->type, walk->name, language, std::string(bytes, SizeofResource(m, found))});
+    return TRUE;
+}
+
+BOOL CALLBACK AddName(HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR w) {
+    reinterpret_cast<Walk*>(w)->name = IdText(name);
+    EnumResourceLanguagesW(m, type, name, &AddLanguage, w);
+    return TRUE;
+}
+
+BOOL CALLBACK AddType(HMODULE m, LPWSTR type, LONG_PTR w) {
+    reinterpret_cast<Walk*>(w)->type = IdText(type);
+    EnumResourceNamesW(m, type, &AddName, w);
+    return TRUE;
+}
+
 // Every resource of a program file, with its data.
 std::vector<Resource> ResourcesOf(const std::wstring& exe) {
     const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     REQUIRE(module != nullptr);
     std::vector<Resource> all;
-    struct Walk {
-        HMODULE module;
-        std::vector<Resource>* all;
-        std::wstring type, name;
-    } walk{module, &all, {}, {}};
-    EnumResourceTypesW(module, [](HMODULE m, LPWSTR type, LONG_PTR w) -> BOOL {
-        reinterpret_cast<Walk*>(w)->type = IdText(type);
-        EnumResourceNamesW(m, type, [](HMODULE m, LPCWSTR type, LPWSTR name, LONG_PTR w) -> BOOL {
-            reinterpret_cast<Walk*>(w)->name = IdText(name);
-            EnumResourceLanguagesW(m, type, name, [](HMODULE m, LPCWSTR type, LPCWSTR name, WORD language,
-                                                     LONG_PTR w) -> BOOL {
-                auto* walk = reinterpret_cast<Walk*>(w);
-                const HRSRC found = FindResourceExW(m, type, name, language);
-                const char* bytes = static_cast<const char*>(LockResource(LoadResource(m, found)));
-                walk->all->push_back({walk->type, walk->name, language,
-                                      std::string(bytes, SizeofResource(m, found))});
-                return TRUE;
-            }, w);
-            return TRUE;
-        }, w);
-        return TRUE;
-    }, reinterpret_cast<LONG_PTR>(&walk));
+    Walk walk{&all, {}, {}};
+    EnumResourceTypesW(module, &AddType, reinterpret_cast<LONG_PTR>(&walk));
     FreeLibrary(module);
     return all;
 }
