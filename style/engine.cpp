@@ -103,6 +103,12 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+BOOL CALLBACK RecomputeFrame(HWND window, LPARAM) {
+    SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return TRUE;
+}
+
 LRESULT HitCode(FramePart part) noexcept {
     switch (part) {
         case FramePart::Client: return HTCLIENT;
@@ -518,14 +524,7 @@ LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARA
             // The frames of the window and of its fields take the new DPI.
             SetWindowPos(w, nullptr, 0, 0, 0, 0,
                          SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            EnumChildWindows(
-                w,
-                [](HWND child, LPARAM) -> BOOL {
-                    SetWindowPos(child, nullptr, 0, 0, 0, 0,
-                                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-                    return TRUE;
-                },
-                0);
+            EnumChildWindows(w, &RecomputeFrame, 0);
             RedrawWindow(w, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             return result;
         }
