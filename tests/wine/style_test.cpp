@@ -278,9 +278,11 @@ void Drag(POINT from, POINT to) {
     Pause(100);
     MouseDown(from);
     Pause(100);
-    PointAt({(from.x + to.x) / 2, (from.y + to.y) / 2});
+    // While the platform moves or sizes the window it keeps the pointer to
+    // itself: plain moves, at a person's pace.
+    MoveMouse({(from.x + to.x) / 2, (from.y + to.y) / 2});
     Pause(50);
-    PointAt(to);
+    MoveMouse(to);
     Pause(100);
     MouseUp(to);
     Pause(300);
