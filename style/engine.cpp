@@ -199,7 +199,9 @@ void TStyleEngine::Adopt(HWND window, const CREATESTRUCTW& create) {
     const std::wstring className = ClassOf(window);
     const bool child = (create.style & WS_CHILD) != 0;
     Kind kind;
-    if (!child) {
+    if (!child && className == L"#32768") {
+        kind = Kind::Menu;  // a pop-up menu's window
+    } else if (!child) {
         // Top-level windows with a caption: the program's own, and the
         // dialogs it shows (the failure dialog, message boxes).
         if ((create.style & WS_CAPTION) != WS_CAPTION) return;
@@ -244,12 +246,18 @@ LRESULT TStyleEngine::Handle(Skinned& s, UINT message, WPARAM wParam, LPARAM lPa
     }
     if (message == WM_NCDESTROY) {
         if (hot_ == &s) hot_ = nullptr;
+        if (menuOwner_ == &s) menuOwner_ = nullptr;
         const HWND window = s.window;
         RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
         windows_.erase(window);  // s is gone from here on
         return DefSubclassProc(window, message, wParam, lParam);
     }
+    if (s.kind == Kind::Field || s.kind == Kind::Picker || s.kind == Kind::Memo) {
+        LRESULT result = 0;
+        if (HandleMenuOwner(s, message, wParam, lParam, result)) return result;
+    }
     switch (s.kind) {
+        case Kind::Menu: return HandleMenu(s, message, wParam, lParam);
         case Kind::Frame:
         case Kind::Dialog: return HandleFrame(s, message, wParam, lParam);
         case Kind::Field:
@@ -1048,6 +1056,201 @@ LRESULT TStyleEngine::HandleButton(Skinned& s, UINT message, WPARAM wParam, LPAR
             break;
     }
     return DefSubclassProc(w, message, wParam, lParam);
+}
+
+// --- shortcut menus -----------------------------------------------------------------
+
+HFONT TStyleEngine::MenuFont(int dpi) {
+    if (!menuFont_ || menuFontDpi_ != dpi) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        LOGFONTW font{};
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+            font = metrics.lfMenuFont;
+        } else {
+            font.lfHeight = -12;
+            lstrcpyW(font.lfFaceName, L"Tahoma");
+        }
+        menuFont_.Reset(CreateFontIndirectW(&font));
+        menuFontDpi_ = dpi;
+    }
+    return menuFont_.Get();
+}
+
+void TStyleEngine::MakeOwnerDrawn(HMENU menu, int dpi) {
+    (void)dpi;
+    std::vector<std::wstring>& texts = menuTexts_[menu];
+    texts.clear();
+    std::vector<UINT> positions;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_STRING;
+        if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item)) continue;
+        if (item.fType & (MFT_OWNERDRAW | MFT_BITMAP)) continue;
+        std::wstring text;  // empty for a separator
+        if (!(item.fType & MFT_SEPARATOR) && item.cch > 0) {
+            text.resize(item.cch + 1);
+            item.dwTypeData = text.data();
+            item.cch += 1;
+            GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &item);
+            text.resize(item.cch);
+        }
+        texts.push_back(text);
+        positions.push_back(static_cast<UINT>(i));
+    }
+    // Each item carries its text's address, stable while the menu is open.
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE;
+        GetMenuItemInfoW(menu, positions[k], TRUE, &item);
+        item.fMask = MIIM_FTYPE | MIIM_DATA;
+        item.fType |= MFT_OWNERDRAW;
+        item.dwItemData = reinterpret_cast<ULONG_PTR>(&texts[k]);
+        SetMenuItemInfoW(menu, positions[k], TRUE, &item);
+    }
+    if (!menuBrush_) menuBrush_.Reset(CreateSolidBrush(Ref(look_.menuBackground)));
+    MENUINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIM_BACKGROUND;
+    info.hbrBack = menuBrush_.Get();
+    SetMenuInfo(menu, &info);
+}
+
+const std::wstring* TStyleEngine::MenuText(ULONG_PTR data) const {
+    for (const auto& entry : menuTexts_)
+        for (const std::wstring& text : entry.second)
+            if (reinterpret_cast<ULONG_PTR>(&text) == data) return &text;
+    return nullptr;
+}
+
+bool TStyleEngine::HandleMenuOwner(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    const HWND w = s.window;
+    const int dpi = DpiOf(w);
+    switch (message) {
+        case WM_CONTEXTMENU: {
+            // The control builds and tracks its menu itself, telling its owner
+            // nothing before the menu's window exists: that window is recognised
+            // as this control's while the control is in here.
+            Skinned* const outer = menuOwner_;
+            menuOwner_ = &s;
+            result = DefSubclassProc(w, message, wParam, lParam);
+            menuOwner_ = outer;
+            return true;
+        }
+        case WM_INITMENUPOPUP:
+            result = DefSubclassProc(w, message, wParam, lParam);
+            MakeOwnerDrawn(reinterpret_cast<HMENU>(wParam), dpi);
+            return true;
+        case WM_UNINITMENUPOPUP:
+            menuTexts_.erase(reinterpret_cast<HMENU>(wParam));
+            return false;
+        case WM_EXITMENULOOP:
+            menuTexts_.clear();
+            return false;
+        case WM_MEASUREITEM: {
+            auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+            if (measure->CtlType != ODT_MENU) return false;
+            const std::wstring* text = MenuText(measure->itemData);
+            if (!text) return false;
+            if (text->empty()) {
+                measure->itemWidth = static_cast<UINT>(AtDpi(20, dpi));
+                measure->itemHeight = static_cast<UINT>(AtDpi(7, dpi));
+            } else {
+                WindowDC dc(w);
+                SelectedObject font(dc.Get(), MenuFont(dpi));
+                RECT r{};
+                DrawTextW(dc.Get(), text->c_str(), static_cast<int>(text->size()), &r,
+                          DT_SINGLELINE | DT_CALCRECT | DT_EXPANDTABS);
+                measure->itemWidth = static_cast<UINT>(r.right + AtDpi(48, dpi));
+                measure->itemHeight = static_cast<UINT>(r.bottom + AtDpi(8, dpi));
+            }
+            result = TRUE;
+            return true;
+        }
+        case WM_DRAWITEM: {
+            const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (draw->CtlType != ODT_MENU) return false;
+            const std::wstring* found = MenuText(draw->itemData);
+            if (!found) return false;
+            const std::wstring& text = *found;
+            const HDC dc = draw->hDC;
+            const bool disabled = (draw->itemState & (ODS_DISABLED | ODS_GRAYED)) != 0;
+            const bool hot = (draw->itemState & ODS_SELECTED) != 0 && !disabled;
+            Fill(dc, draw->rcItem, hot ? look_.menuHot : look_.menuBackground);
+            if (text.empty()) {
+                const int y = (draw->rcItem.top + draw->rcItem.bottom) / 2;
+                Fill(dc, RECT{draw->rcItem.left + AtDpi(4, dpi), y, draw->rcItem.right - AtDpi(4, dpi),
+                              y + std::max(1, AtDpi(1, dpi))},
+                     look_.menuSeparator);
+            } else {
+                SelectedObject font(dc, MenuFont(dpi));
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, Ref(disabled ? look_.menuDisabledText : look_.menuText));
+                RECT r = draw->rcItem;
+                r.left += AtDpi(24, dpi);
+                r.right -= AtDpi(12, dpi);
+                const std::size_t tab = text.find(L'\t');
+                const UINT prefix = (draw->itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0;
+                DrawTextW(dc, text.c_str(), static_cast<int>(tab == std::wstring::npos ? text.size() : tab), &r,
+                          DT_SINGLELINE | DT_VCENTER | DT_LEFT | prefix);
+                if (tab != std::wstring::npos)
+                    DrawTextW(dc, text.c_str() + tab + 1, static_cast<int>(text.size() - tab - 1), &r,
+                              DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
+            }
+            result = TRUE;
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+void TStyleEngine::PaintMenuBorder(const Skinned& s) {
+    RECT r{};
+    GetWindowRect(s.window, &r);
+    OffsetRect(&r, -r.left, -r.top);
+    // Around the items: the menu's white, then a 1-pixel black border.
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(s.window, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    RECT items{};
+    if (menu) {
+        for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+            RECT item{};
+            if (GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &item)) UnionRect(&items, &items, &item);
+        }
+    }
+    WholeWindowDC dc(s.window);
+    if (!dc.Get()) return;
+    SavedDC saved(dc.Get());
+    if (!IsRectEmpty(&items)) {
+        RECT window{};
+        GetWindowRect(s.window, &window);
+        OffsetRect(&items, -window.left, -window.top);
+        ExcludeClipRect(dc.Get(), items.left, items.top, items.right, items.bottom);
+    }
+    Fill(dc.Get(), r, look_.menuBackground);
+    const int line = std::max(1, AtDpi(1, DpiOf(s.window)));
+    Fill(dc.Get(), RECT{0, 0, r.right, line}, look_.menuBorder);
+    Fill(dc.Get(), RECT{0, r.bottom - line, r.right, r.bottom}, look_.menuBorder);
+    Fill(dc.Get(), RECT{0, 0, line, r.bottom}, look_.menuBorder);
+    Fill(dc.Get(), RECT{r.right - line, 0, r.right, r.bottom}, look_.menuBorder);
+}
+
+LRESULT TStyleEngine::HandleMenu(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = DefSubclassProc(s.window, message, wParam, lParam);
+    if (message == WM_CREATE && menuOwner_) {
+        // A shortcut menu of a field or the result area whose owner was not
+        // told before it opened: its items are drawn by the style from now
+        // on, in the places measured for their texts.
+        const auto menu = reinterpret_cast<HMENU>(SendMessageW(s.window, 0x01E1 /* MN_GETHMENU */, 0, 0));
+        if (menu && menuTexts_.find(menu) == menuTexts_.end()) MakeOwnerDrawn(menu, DpiOf(menuOwner_->window));
+    }
+    if ((message == WM_PAINT || message == WM_NCPAINT || message == WM_PRINT || message == WM_SHOWWINDOW) &&
+        IsWindow(s.window))
+        PaintMenuBorder(s);
+    return result;
 }
 
 // --- the program's own containers ------------------------------------------------

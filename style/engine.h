@@ -11,6 +11,8 @@
 
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/handles.h"
 #include "style/core/frame.h"
@@ -39,7 +41,7 @@ public:
     const Look& GetLook() const noexcept { return look_; }
 
     // What the engine keeps of each window it draws.
-    enum class Kind { Frame, Dialog, Field, Picker, Memo, Button, Container };
+    enum class Kind { Frame, Dialog, Field, Picker, Memo, Button, Container, Menu };
     struct Skinned {
         TStyleEngine* engine = nullptr;
         HWND window = nullptr;
@@ -73,6 +75,14 @@ private:
     void PaintScrollBar(Skinned& s, bool always);
     LRESULT HandleButton(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleContainer(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMenu(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam);
+    // The shortcut menus of the fields and the result area: their items
+    // drawn by the style, their window's border too.
+    bool HandleMenuOwner(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void MakeOwnerDrawn(HMENU menu, int dpi);
+    void PaintMenuBorder(const Skinned& s);
+    HFONT MenuFont(int dpi);
+    const std::wstring* MenuText(ULONG_PTR data) const;
     LRESULT ControlColor(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DialogColor(WPARAM wParam, bool text);
     void FitDialogToFrame(Skinned& s);
@@ -91,6 +101,12 @@ private:
 
     Look look_;
     Skinned* hot_ = nullptr;  // the field or button under the pointer
+    // The texts of the menu items the style draws, by menu, while it is open.
+    std::map<HMENU, std::vector<std::wstring>> menuTexts_;
+    UniqueFont menuFont_;
+    int menuFontDpi_ = 0;
+    UniqueBrush menuBrush_;
+    Skinned* menuOwner_ = nullptr;  // the control whose shortcut menu is open
     std::map<HWND, std::unique_ptr<Skinned>> windows_;
     UniqueHook hook_;
 };

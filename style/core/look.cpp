@@ -159,6 +159,7 @@ Result<Look> BuildLook(const StyleData& style) {
     k.menuHot = l.ElementColor("Menu.Hot");
     k.menuSeparator = l.ElementColor("Menu.Separator");
     k.menuText = l.ElementColor("Menu.Text");
+    k.menuDisabledText = l.Text("PopupMenuItemTextDisabled").color;
     k.dialogBackground = l.ElementColor("Dialog.Background");
     k.dialogText = l.ElementColor("Dialog.Text");
     result.error = l.Error();

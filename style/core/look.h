@@ -72,7 +72,7 @@ struct Look {
     CalendarLook calendar;
     Color calendarBackground, calendarText, calendarTitle, calendarTitleText;
     ScrollBarLook scrollBar;
-    Color menuBackground, menuBorder, menuHot, menuSeparator, menuText;
+    Color menuBackground, menuBorder, menuHot, menuSeparator, menuText, menuDisabledText;
     Color dialogBackground, dialogText;
 };
 

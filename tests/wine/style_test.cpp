@@ -616,6 +616,42 @@ PIX_TEST(DatePicker) {
     Close(pix);
 }
 
+// A field's shortcut menu: white with a 1-pixel black border, the item
+// under the pointer in (127,175,175), separators in (149,149,149), black text.
+PIX_TEST(ShortcutMenu) {
+    Pix pix = Start(L"shortcut-menu");
+    const HWND field = pix.Control(ids::edtBoleto);
+    Click(CenterOf(WindowRect(field)));
+    TypeText(L"abc");
+    REQUIRE(WaitUntil([&] { return Text(field) == L"abc"; }, kReactTimeout));
+    Click(CenterOf(WindowRect(field)), true);
+    HWND menu = nullptr;
+    REQUIRE(WaitUntil([&] {
+        for (HWND w : ThreadWindows(pix.process.ThreadId()))
+            if (ClassName(w) == L"#32768" && IsWindowVisible(w)) menu = w;
+        return menu != nullptr;
+    }, kReactTimeout));
+    Pause(200);
+    const RECT m = WindowRect(menu);
+    const int midY = (m.top + m.bottom) / 2;
+    CHECK_PIXEL((POINT{m.left, midY}), kBlack);
+    CHECK_PIXEL((POINT{m.right - 1, midY}), kBlack);
+    CHECK_PIXEL((POINT{(m.left + m.right) / 2, m.top}), kBlack);
+    CHECK_PIXEL((POINT{(m.left + m.right) / 2, m.bottom - 1}), kBlack);
+    CHECK_PIXEL((POINT{m.left + 1, midY}), kWhite);
+    const Screenshot shot = Screenshot::Capture(m);
+    CHECK(HasColor(shot, m, RGB(149, 149, 149)));  // a separator
+    CHECK(HasColor(shot, m, kBlack));
+    CHECK(!HasColor(shot, m, RGB(127, 175, 175)));  // nothing is hot yet
+    // The last item, "Select All" here, under the pointer.
+    const POINT last{(m.left + m.right) / 2, m.bottom - 8};
+    PointAt(last);
+    CHECK_PIXEL((POINT{m.left + 4, last.y}), RGB(127, 175, 175));
+    PressKey(VK_ESCAPE);
+    CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
+    Close(pix);
+}
+
 // The failure dialog in the house frame, background and button look; its
 // text and layout as without the style.
 PIX_TEST(FailureDialog) {
