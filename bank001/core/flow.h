@@ -46,7 +46,9 @@ private:
 
 class PixFlow {
 public:
-    PixFlow(Transport& transport, Clock& clock) : transport_(transport), clock_(clock) {}
+    // The cache outlives the flow: one flow per call, one cache per library.
+    PixFlow(Transport& transport, Clock& clock, TokenCache& tokens)
+        : transport_(transport), clock_(clock), tokens_(tokens) {}
 
     // The answer text, CR LF between lines: the copy-and-paste code, the txid
     // and the location, or a line beginning "Erro: ". Never throws for any
@@ -63,7 +65,7 @@ private:
 
     Transport& transport_;
     Clock& clock_;
-    TokenCache tokens_;
+    TokenCache& tokens_;
 };
 
 // The answer of a success.

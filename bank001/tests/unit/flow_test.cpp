@@ -72,7 +72,8 @@ class Flow : public ::testing::Test {
 protected:
     FakeTransport transport;
     FakeClock clock;
-    PixFlow flow{transport, clock};
+    TokenCache tokens;
+    PixFlow flow{transport, clock, tokens};
 
     std::string Run(const Inputs& in = GoodInputs()) {
         std::string answer = flow.NewPix(in, LocalIni());
@@ -210,7 +211,8 @@ TEST_F(Flow, BankErrorsBecomeReadableTexts) {
         transport.script = {TokenAnswer(), c.answer};
         transport.requests.clear();
         FakeClock freshClock;
-        PixFlow fresh(transport, freshClock);
+        TokenCache freshTokens;
+        PixFlow fresh(transport, freshClock, freshTokens);
         const std::string answer = fresh.NewPix(GoodInputs(), LocalIni());
         EXPECT_EQ(answer.rfind(c.expected, 0), 0u) << answer;
         EXPECT_EQ(answer.find(kSecret), std::string::npos);

@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""A stand-in for the bank's token and API hosts on 127.0.0.1, for the tests.
+
+    mock_bank.py PORT_FILE
+
+Listens on an ephemeral port of 127.0.0.1 and writes the port to PORT_FILE.
+Each request that is not for the mock itself is recorded and answered with the
+next entry of the script; with no entry left, 500 with an "erros" body.
+
+The test drives it through two paths of its own:
+    POST /_mock/script    {"answers": [ANSWER, ...]}: a new script, the record emptied
+    GET  /_mock/requests  [{"method", "path", "headers": {lower-case name: value}, "body"}, ...]
+
+An ANSWER is {"status": 200, "body": "..."} (sent as application/json), or
+with "kind": "cut" a body shorter than its Content-Length before the
+connection closes, or with "kind": "silent" no answer at all for "seconds"
+(default 30).
+"""
+import json
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+
+class Mock:
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.answers = []
+        self.requests = []
+
+
+MOCK = Mock()
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, format, *args):  # quiet: the test prints what matters
+        pass
+
+    def read_body(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        return self.rfile.read(length) if length else b""
+
+    def send(self, status, body, declared=None):
+        data = body.encode("utf-8") if isinstance(body, str) else body
+        self.send_response(status)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.send_header("Content-Length", str(len(data) if declared is None else declared))
+        self.end_headers()
+        self.wfile.write(data)
+        self.wfile.flush()
+
+    def do_GET(self):
+        self.handle_any("GET")
+
+    def do_POST(self):
+        self.handle_any("POST")
+
+    def handle_any(self, method):
+        body = self.read_body()
+        if self.path == "/_mock/script" and method == "POST":
+            with MOCK.lock:
+                MOCK.answers = list(json.loads(body)["answers"])
+                MOCK.requests = []
+            return self.send(200, "{}")
+        if self.path == "/_mock/requests" and method == "GET":
+            with MOCK.lock:
+                return self.send(200, json.dumps(MOCK.requests))
+        with MOCK.lock:
+            MOCK.requests.append({
+                "method": method,
+                "path": self.path,
+                "headers": {k.lower(): v for k, v in self.headers.items()},
+                "body": body.decode("utf-8", "replace"),
+            })
+            answer = MOCK.answers.pop(0) if MOCK.answers else None
+        if answer is None:
+            return self.send(500, json.dumps({"erros": [{"mensagem": "mock: nenhuma resposta no roteiro"}]}))
+        kind = answer.get("kind", "answer")
+        if kind == "silent":
+            time.sleep(answer.get("seconds", 30))
+            self.close_connection = True
+            return
+        text = answer.get("body", "")
+        if kind == "cut":
+            data = text.encode("utf-8")
+            self.send(answer.get("status", 200), data, declared=len(data) + 100)
+            self.close_connection = True
+            return
+        self.send(answer.get("status", 200), text)
+
+
+def main():
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    with open(sys.argv[1] + ".tmp", "w") as f:
+        f.write(str(server.server_address[1]))
+    import os
+    os.replace(sys.argv[1] + ".tmp", sys.argv[1])
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()

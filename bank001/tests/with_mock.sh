@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# with_mock.sh WORK_DIR -- COMMAND [ARG ...]
+# Runs COMMAND with the mock bank (mock_bank.py) listening on an ephemeral
+# port of 127.0.0.1, its address in BANK001_MOCK_URL, and BANK001_EMV_FILE
+# naming (as a Windows path) the file where the test lists every BR Code the
+# library returned. Exit code: COMMAND's, or 77 when python3 is missing.
+set -uo pipefail
+work=$1; shift
+[[ ${1:-} == -- ]] && shift
+command -v python3 >/dev/null || { echo "SKIP: python3 is not installed"; exit 77; }
+mkdir -p "$work"
+rm -f "$work/port" "$work/emvs.txt"
+python3 "$(dirname "$0")/mock_bank.py" "$work/port" >"$work/mock.log" 2>&1 &
+mock=$!
+trap 'kill "$mock" 2>/dev/null; wait "$mock" 2>/dev/null' EXIT
+for _ in $(seq 100); do
+    [[ -s $work/port ]] && break
+    kill -0 "$mock" 2>/dev/null || { echo "the mock bank did not start:"; cat "$work/mock.log"; exit 1; }
+    sleep 0.1
+done
+[[ -s $work/port ]] || { echo "the mock bank did not start in 10 s"; exit 1; }
+export BANK001_MOCK_URL="http://127.0.0.1:$(cat "$work/port")"
+emvs=$(realpath -m "$work/emvs.txt")
+export BANK001_EMV_FILE="Z:${emvs//\//\\}"
+"$@"
