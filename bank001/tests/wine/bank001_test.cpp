@@ -56,7 +56,7 @@ public:
 
     // Quelvano.ini pointing both hosts at the mock, plus the lines given.
     void WriteIni(const std::string& extra) {
-        const std::string url = pixtest::Utf8(Environment(L"BANK001_MOCK_URL"));
+        const std::string url = MockUrl();
         WriteFileBytes(JoinPath(folder_, L"Quelvano.ini"),
                        "[bank001]\r\noauth_url=" + url + "\r\napi_url=" + url + "\r\n" + extra);
     }

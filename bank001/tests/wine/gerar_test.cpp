@@ -24,7 +24,7 @@ RecordedPixGen StartWithBank001(const std::wstring& folder) {
     Layout layout;
     layout.library = RequiredEnvironment(L"PIX_BANK001");
     RecordedPixGen pix = StartRecorded(folder, layout);
-    const std::string url = pixtest::Utf8(Environment(L"BANK001_MOCK_URL"));
+    const std::string url = MockUrl();
     WriteFileBytes(Scratch(folder + L"\\Quelvano.ini"), "[bank001]\r\noauth_url=" + url + "\r\napi_url=" + url + "\r\n");
     REQUIRE(Responds(pix.main));
     return pix;

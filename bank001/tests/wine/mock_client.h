@@ -41,11 +41,24 @@ inline json PixAnswer(const std::string& emv = kEmv) {
 
 // --- the mock bank ---------------------------------------------------------------
 
+// BANK001_MOCK_URL, or else the port in the file named by BANK001_MOCK_PORT
+// (the emulated 32-bit Wine passes on files, not variables); empty if neither.
+inline std::string MockUrl() {
+    std::string url = pixtest::Utf8(Environment(L"BANK001_MOCK_URL"));
+    const std::wstring portFile = Environment(L"BANK001_MOCK_PORT");
+    if (url.empty() && !portFile.empty()) {
+        std::string port = ReadFileBytes(portFile);
+        while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
+        if (!port.empty()) url = "http://127.0.0.1:" + port;
+    }
+    return url;
+}
+
 class MockBank {
 public:
     MockBank() {
-        const std::string url = pixtest::Utf8(Environment(L"BANK001_MOCK_URL"));
-        if (url.empty()) Skip("BANK001_MOCK_URL is not set: run through with_mock.sh");
+        const std::string url = MockUrl();
+        if (url.empty()) Skip("neither BANK001_MOCK_URL nor BANK001_MOCK_PORT is set: run through with_mock.sh");
         url_ = url;
         std::string error;
         REQUIRE(bank001::ParseUrl(url, settings_.oauth, error));
