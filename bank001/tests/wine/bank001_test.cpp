@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
