@@ -13,8 +13,9 @@ The test drives it through two paths of its own:
 
 An ANSWER is {"status": 200, "body": "..."} (sent as application/json), or
 with "kind": "cut" a body shorter than its Content-Length before the
-connection closes, or with "kind": "silent" no answer at all for "seconds"
-(default 30).
+connection closes, with "kind": "stall" the headers and part of the body and
+then nothing for "seconds" (default 30), or with "kind": "silent" no answer
+at all for "seconds".
 """
 import json
 import socket
@@ -103,6 +104,12 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             return
         text = answer.get("body", "")
+        if kind == "stall":
+            data = text.encode("utf-8")
+            self.send(answer.get("status", 200), data, declared=len(data) + 100)
+            time.sleep(answer.get("seconds", 30))
+            self.close_connection = True
+            return
         if kind == "cut":
             data = text.encode("utf-8")
             self.send(answer.get("status", 200), data, declared=len(data) + 100)

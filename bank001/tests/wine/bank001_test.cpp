@@ -79,6 +79,19 @@ public:
 
     NewPixFunction Raw() const { return newPix_; }
 
+    // The names of the files in the library's folder.
+    std::vector<std::wstring> Files() const {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW(JoinPath(folder_, L"*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return names;
+    }
+
 private:
     std::wstring folder_;
     HMODULE module_ = nullptr;
@@ -144,6 +157,8 @@ PIX_TEST(Success) {
     REQUIRE_EQ(requests.size(), std::size_t{2});
     CheckTokenRequest(requests[0]);
     CheckPixRequest(requests[1], "token-um");
+    // Nothing written beside the library: no log, no token kept on disk.
+    CHECK_EQ(library.Files().size(), std::size_t{2});
 }
 
 PIX_TEST(TwentyDigitBoletoAndOtherKeyParameter) {
@@ -241,6 +256,18 @@ PIX_TEST(ServerNeverAnswers) {
     // Bounded well below the mock's 20 s of silence: the timeout ended the wait.
     CHECK(elapsed < 15000);
     Note("NewPix returned after " + std::to_string(elapsed) + " ms");
+}
+
+PIX_TEST(AnswerStallsMidway) {
+    MockBank mock;
+    Library library(L"stall", "timeout_ms=1500\r\n");
+    mock.Script({TokenAnswer(), json{{"kind", "stall"}, {"seconds", 20}, {"body", R"({"qrCode":{"emv":")"}}});
+    const ULONGLONG start = GetTickCount64();
+    const std::string answer = library.NewPix(Call{});
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    Note("answer: " + answer);
+    CHECK(StartsWith(answer, "Erro: sem resposta da API do banco: tempo esgotado (1500 ms)"));
+    CHECK(elapsed < 15000);
 }
 
 PIX_TEST(TwoCallsShareOneToken) {
