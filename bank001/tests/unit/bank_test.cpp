@@ -183,3 +183,29 @@ TEST(Answers, TokenAndQrCode) {
 
 }  // namespace
 }  // namespace bank001
+
+namespace bank001 {
+namespace {
+
+// Answers cut anywhere are read without a crash, and a cut success is never a success.
+TEST(Answers, EveryPrefixIsSafe) {
+    const std::string qr = R"({"qrCode":{"url":"u","txId":"t","emv":"000201"},"id":1})";
+    const std::string token = R"({"access_token":"abc","expires_in":600})";
+    const std::string errors = R"({"erros":[{"codigo":"1","mensagem":"M","providencia":"P"}]})";
+    for (std::size_t n = 0; n < qr.size(); ++n) {
+        QrCode code;
+        std::string error;
+        const bool read = ReadQrCode(qr.substr(0, n), code, error);
+        EXPECT_FALSE(read && code.emv == "000201") << n;
+    }
+    for (std::size_t n = 0; n < token.size(); ++n) {
+        Token t;
+        std::string error;
+        EXPECT_FALSE(ReadToken(token.substr(0, n), t, error)) << n;
+    }
+    for (std::size_t n = 0; n < errors.size(); ++n) BankMessage(errors.substr(0, n));
+    EXPECT_EQ(BankMessage(errors), "M (código 1). Providência: P");
+}
+
+}  // namespace
+}  // namespace bank001

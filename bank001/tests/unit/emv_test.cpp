@@ -89,3 +89,19 @@ TEST(BrCode, EachFaultIsFound) {
 
 }  // namespace
 }  // namespace bank001
+
+namespace bank001 {
+namespace {
+
+// Every prefix of a good code is refused, none crashes (the sanitizers watch).
+TEST(BrCode, EveryPrefixIsRefused) {
+    const std::string good = testing::BrCode(testing::BankFields("123.45"));
+    for (std::size_t n = 0; n < good.size(); ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_NE(CheckBrCode(good.substr(0, n), 12345), "");
+    }
+    EXPECT_EQ(CheckBrCode(good, 12345), "");
+}
+
+}  // namespace
+}  // namespace bank001
