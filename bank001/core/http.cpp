@@ -32,6 +32,19 @@ std::string CheckUrl(const char* key, std::string_view text, Url& url) {
     return {};
 }
 
+// A value as the reader of the file gives it, less a trailing comment (" ;..."
+// or " #...") and the blanks around it.
+std::string Clean(std::string_view value) {
+    for (std::size_t i = 1; i < value.size(); ++i)
+        if ((value[i] == ';' || value[i] == '#') && (value[i - 1] == ' ' || value[i - 1] == '\t')) {
+            value = value.substr(0, i);
+            break;
+        }
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    return std::string(value);
+}
+
 }  // namespace
 
 bool IsLoopback(std::string_view host) {
@@ -130,8 +143,10 @@ std::string HttpRequest::Header(std::string_view name) const {
     return {};
 }
 
-std::string SettingsFrom(const IniValues& ini, Settings& settings) {
+std::string SettingsFrom(const IniValues& raw, Settings& settings) {
     settings = Settings{};
+    const IniValues ini{Clean(raw.environment), Clean(raw.oauthUrl),  Clean(raw.apiUrl),
+                        Clean(raw.appKeyParam), Clean(raw.timeoutMs), Clean(raw.clientCertificate)};
     const std::string environment = Lowered(ini.environment);
     std::string oauth, api;
     if (environment.empty() || environment == "production") {

@@ -123,6 +123,20 @@ TEST(Settings, KeyNameAndTimeout) {
     ini.timeoutMs = "";
     ini.appKeyParam = "a=b&c";
     EXPECT_NE(SettingsFrom(ini, settings).find("app_key_param"), std::string::npos);
+
+    // Comments after the values, as a person writes them in the file.
+    ini.environment = "sandbox        ; or production";
+    ini.appKeyParam = " gw-app-key\t# the other reading";
+    ini.timeoutMs = "2000 ;ms";
+    ini.oauthUrl = "https://x.example/a;b";  // a ';' inside a value stays
+    ASSERT_EQ(SettingsFrom(ini, settings), "");
+    EXPECT_EQ(settings.api.host, "api.sandbox.bb.com.br");
+    EXPECT_EQ(settings.appKeyParam, "gw-app-key");
+    EXPECT_EQ(settings.timeoutMs, 2000u);
+    EXPECT_EQ(settings.oauth.path, "/a;b");
+    ini = IniValues{};
+    ini.appKeyParam = "a=b&c";
+    EXPECT_NE(SettingsFrom(ini, settings).find("app_key_param"), std::string::npos);
 }
 
 struct ShapeCase {
