@@ -112,6 +112,7 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, const Settings& 
     const Url& url = request.url;
     // Plain http leaves the machine only over a bug elsewhere: refuse it here as well.
     if (!url.https && !IsLoopback(url.host)) return Failed("http só é permitido para este computador.");
+    const ULONGLONG started = GetTickCount64();
     std::string error;
     const HINTERNET session = Session(IsLoopback(url.host), settings.timeoutMs, error);
     if (!session) return Failed(error);
@@ -158,8 +159,13 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, const Settings& 
     size = sizeof announced;
     const bool hasLength = WinHttpQueryHeaders(handle.Get(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
                                                WINHTTP_HEADER_NAME_BY_INDEX, &announced, &size, WINHTTP_NO_HEADER_INDEX);
+    // Each read may take up to the receive timeout; a server that trickles
+    // its answer byte by byte is cut off once the whole exchange took as long
+    // as four of them.
+    const ULONGLONG deadline = started + 4ull * settings.timeoutMs;
     char buffer[8192];
     for (;;) {
+        if (GetTickCount64() > deadline) return Failed(Describe(ERROR_WINHTTP_TIMEOUT, request, settings.timeoutMs));
         DWORD read = 0;
         if (!WinHttpReadData(handle.Get(), buffer, sizeof buffer, &read)) {
             const DWORD code = GetLastError();
