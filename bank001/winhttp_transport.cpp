@@ -166,13 +166,18 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, const Settings& 
     char buffer[8192];
     for (;;) {
         if (GetTickCount64() > deadline) return Failed(Describe(ERROR_WINHTTP_TIMEOUT, request, settings.timeoutMs));
-        DWORD read = 0;
-        if (!WinHttpReadData(handle.Get(), buffer, sizeof buffer, &read)) {
+        // Ask what has arrived and read no more than that: a read of a whole
+        // buffer may wait for all of it (Wine's does), past any deadline.
+        DWORD available = 0, read = 0;
+        const bool ok = WinHttpQueryDataAvailable(handle.Get(), &available) &&
+                        (available == 0 ||
+                         WinHttpReadData(handle.Get(), buffer, available < sizeof buffer ? available : sizeof buffer, &read));
+        if (!ok) {
             const DWORD code = GetLastError();
             return Failed(code == ERROR_WINHTTP_TIMEOUT || code == WSAETIMEDOUT ? Describe(code, request, settings.timeoutMs)
-                                                        : "a resposta de " + url.host + " chegou incompleta.");
+                                                                                : "a resposta de " + url.host + " chegou incompleta.");
         }
-        if (read == 0) break;
+        if (available == 0 || read == 0) break;
         response.body.append(buffer, read);
         if (response.body.size() > kMaximumBody) return Failed("a resposta de " + url.host + " é grande demais.");
     }

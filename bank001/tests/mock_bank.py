@@ -14,8 +14,9 @@ The test drives it through two paths of its own:
 An ANSWER is {"status": 200, "body": "..."} (sent as application/json), or
 with "kind": "cut" a body shorter than its Content-Length before the
 connection closes, with "kind": "stall" the headers and part of the body and
-then nothing for "seconds" (default 30), or with "kind": "silent" no answer
-at all for "seconds".
+then nothing for "seconds" (default 30), with "kind": "trickle" the body one
+byte every "interval" seconds, or with "kind": "silent" no answer at all for
+"seconds".
 """
 import json
 import socket
@@ -104,6 +105,21 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             return
         text = answer.get("body", "")
+        if kind == "trickle":
+            data = text.encode("utf-8")
+            self.send_response(answer.get("status", 200))
+            self.send_header("Content-Type", "application/json; charset=utf-8")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            try:
+                for i in range(len(data)):
+                    self.wfile.write(data[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(answer.get("interval", 0.3))
+            except OSError:
+                pass
+            self.close_connection = True
+            return
         if kind == "stall":
             data = text.encode("utf-8")
             self.send(answer.get("status", 200), data, declared=len(data) + 100)

@@ -270,6 +270,19 @@ PIX_TEST(AnswerStallsMidway) {
     CHECK(elapsed < 15000);
 }
 
+PIX_TEST(AnswerTrickles) {
+    MockBank mock;
+    Library library(L"trickle", "timeout_ms=500\r\n");
+    // One byte every 0.3 s: no read waits 500 ms, but the whole would take a minute.
+    mock.Script({TokenAnswer(), json{{"kind", "trickle"}, {"interval", 0.3}, {"body", std::string(200, ' ') + "{}"}}});
+    const ULONGLONG start = GetTickCount64();
+    const std::string answer = library.NewPix(Call{});
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    Note("answer: " + answer + " after " + std::to_string(elapsed) + " ms");
+    CHECK(StartsWith(answer, "Erro: sem resposta da API do banco: tempo esgotado (500 ms)"));
+    CHECK(elapsed < 15000);
+}
+
 PIX_TEST(TwoCallsShareOneToken) {
     MockBank mock;
     Library library(L"shared-token");
