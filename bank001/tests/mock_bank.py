@@ -19,6 +19,7 @@ byte every "interval" seconds, or with "kind": "silent" no answer at all for
 "seconds".
 """
 import json
+import os
 import socket
 import sys
 import threading
@@ -134,12 +135,20 @@ class Handler(BaseHTTPRequestHandler):
         self.send(answer.get("status", 200), text)
 
 
+def end_with_parent():
+    # A test killed outright leaves no mock behind: it ends with its starter.
+    parent = os.getppid()
+    while os.getppid() == parent:
+        time.sleep(1)
+    os._exit(0)
+
+
 def main():
+    threading.Thread(target=end_with_parent, daemon=True).start()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     with open(sys.argv[1] + ".tmp", "w") as f:
         f.write(str(server.server_address[1]))
-    import os
     os.replace(sys.argv[1] + ".tmp", sys.argv[1])
     server.serve_forever()
 

@@ -13,6 +13,8 @@ rm -f "$work/port" "$work/emvs.txt"
 python3 "$(dirname "$0")/mock_bank.py" "$work/port" >"$work/mock.log" 2>&1 &
 mock=$!
 trap 'kill "$mock" 2>/dev/null; wait "$mock" 2>/dev/null' EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 for _ in $(seq 100); do
     [[ -s $work/port ]] && break
     kill -0 "$mock" 2>/dev/null || { echo "the mock bank did not start:"; cat "$work/mock.log"; exit 1; }
