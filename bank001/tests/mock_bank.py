@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """A stand-in for the bank's token and API hosts on 127.0.0.1, for the tests.
 
-    mock_bank.py PORT_FILE
+    mock_bank.py PORT_FILE [CERTIFICATE KEY]
 
-Listens on an ephemeral port of 127.0.0.1 and writes the port to PORT_FILE.
+Listens on an ephemeral port of 127.0.0.1 and writes the port to PORT_FILE;
+given a certificate and its key, also on a second port with TLS, written on
+the file's second line (a certificate no system trusts: the client must refuse
+it). Both ports share one script and one record.
 Each request that is not for the mock itself is recorded and answered with the
 next entry of the script; with no entry left, 500 with an "erros" body.
 
@@ -147,8 +150,18 @@ def main():
     threading.Thread(target=end_with_parent, daemon=True).start()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
+    ports = [str(server.server_address[1])]
+    if len(sys.argv) >= 4:
+        import ssl
+        secure = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        secure.daemon_threads = True
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        secure.socket = context.wrap_socket(secure.socket, server_side=True)
+        threading.Thread(target=secure.serve_forever, daemon=True).start()
+        ports.append(str(secure.server_address[1]))
     with open(sys.argv[1] + ".tmp", "w") as f:
-        f.write(str(server.server_address[1]))
+        f.write("\n".join(ports) + "\n")
     os.replace(sys.argv[1] + ".tmp", sys.argv[1])
     server.serve_forever()
 

@@ -8,7 +8,7 @@ PIX_PACKAGES=(
     cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick icoutils
-    nlohmann-json3-dev python3 nodejs
+    nlohmann-json3-dev python3 nodejs openssl
 )
 
 # The independent BR Code reader of the bank 001 tests, from npm, kept in the

@@ -351,6 +351,20 @@ PIX_TEST(PlainHttpOnlyToThisComputer) {
     CHECK_EQ(mock.Requests().size(), std::size_t{0});
 }
 
+PIX_TEST(UntrustedCertificateIsRefused) {
+    MockBank mock;
+    const std::string tls = UntrustedTlsUrl();
+    if (tls.empty()) Skip("the mock has no TLS port (openssl missing)");
+    Library library(L"untrusted");
+    WriteFileBytes(Scratch(L"untrusted\\Quelvano.ini"), "[bank001]\r\noauth_url=" + tls + "\r\napi_url=" + tls + "\r\n");
+    mock.Script({TokenAnswer(), PixAnswer()});
+    const std::string answer = library.NewPix(Call{});
+    Note("answer: " + answer);
+    CHECK(StartsWith(answer, "Erro: sem resposta do servidor de autenticação do banco: falha na conexão segura com 127.0.0.1"));
+    // The handshake failed: the credentials never crossed.
+    CHECK_EQ(mock.Requests().size(), std::size_t{0});
+}
+
 PIX_TEST(BrokenCountedTextIsAnError) {
     MockBank mock;
     Library library(L"broken-text");

@@ -41,17 +41,33 @@ inline json PixAnswer(const std::string& emv = kEmv) {
 
 // --- the mock bank ---------------------------------------------------------------
 
-// BANK001_MOCK_URL, or else the port in the file named by BANK001_MOCK_PORT
-// (the emulated 32-bit Wine passes on files, not variables); empty if neither.
+// Line `index` (from 0) of the port file named by BANK001_MOCK_PORT; empty if none.
+inline std::string MockPort(std::size_t index) {
+    const std::wstring portFile = Environment(L"BANK001_MOCK_PORT");
+    if (portFile.empty()) return {};
+    const std::string ports = ReadFileBytes(portFile);
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < index && begin != std::string::npos; ++i) {
+        begin = ports.find('\n', begin);
+        if (begin != std::string::npos) ++begin;
+    }
+    if (begin == std::string::npos || begin >= ports.size()) return {};
+    return ports.substr(begin, ports.find('\n', begin) - begin);
+}
+
+// BANK001_MOCK_URL, or else the port file (the emulated 32-bit Wine passes
+// on files, not variables); empty if neither.
 inline std::string MockUrl() {
     std::string url = pixtest::Utf8(Environment(L"BANK001_MOCK_URL"));
-    const std::wstring portFile = Environment(L"BANK001_MOCK_PORT");
-    if (url.empty() && !portFile.empty()) {
-        std::string port = ReadFileBytes(portFile);
-        while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
-        if (!port.empty()) url = "http://127.0.0.1:" + port;
-    }
+    const std::string port = MockPort(0);
+    if (url.empty() && !port.empty()) url = "http://127.0.0.1:" + port;
     return url;
+}
+
+// The mock's TLS port, with a certificate nobody trusts; empty without one.
+inline std::string UntrustedTlsUrl() {
+    const std::string port = MockPort(1);
+    return port.empty() ? std::string() : "https://127.0.0.1:" + port;
 }
 
 class MockBank {
