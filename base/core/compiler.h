@@ -162,6 +162,19 @@ inline std::uint32_t Mxcsr() noexcept {
 #endif
 }
 
+inline void SetMxcsr(std::uint32_t csr) noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(csr) : "memory");
+#elif PIX_MSVC
+    _mm_setcsr(csr);
+#else
+    (void)csr;
+#endif
+}
+
+// Every SSE exception masked, no flag raised, rounding to nearest.
+inline constexpr std::uint32_t kMxcsrQuiet = 0x1F80;
+
 // The stack pointer here and now; the tests of the calling convention use it.
 inline std::uintptr_t StackPointer() noexcept {
 #if PIX_GNU && PIX_X86_32
