@@ -24,8 +24,7 @@
 // The way back, once the trap has taken an exception (the record and the
 // context of the exception are kept first, for the failure's message):
 // - x86_64 (GCC): the frame is a small assembly function with unwind data
-//   and a search-phase handler (win/trap_frame.S, the one piece written for a
-//   processor). The handler unwinds to that frame with RtlUnwindEx, as
+//   and a search-phase handler. The handler unwinds to that frame with RtlUnwindEx, as
 //   __except does: the frames in between are unwound, their termination
 //   handlers run, and the call returns 0 into RunTrapped.
 // - i686 (GCC): the frame is an EXCEPTION_REGISTRATION record on the fs:[0]
@@ -36,12 +35,22 @@
 //   unwind handlers registered after it and takes them off the chain, and
 //   then jumps back into RunTrapped without unwinding anything more
 //   (__builtin_longjmp): the frames in between have had their unwind already.
-//   The reading and writing of fs:[0] and the call of RtlUnwind are in
-//   win/trap_frame.S too.
 // - MSVC: __try/__except around the body, with the same choice in its
 //   filter; the system does the unwind.
-// Both ways unwind, so a non-continuable exception (other compilers' C++
+// All assembly of the trap is in one file, win/trap_frame.S (GCC only: the
+// x86_64 frame function; on i686 the reading and writing of fs:[0] and the
+// call of RtlUnwind); base/core/compiler.h has the x87 and MXCSR accessors
+// and the codes of the compiler's C++ exceptions. This file has no assembly;
+// its only processor-specific lines are the #if branches below.
+// All three unwind, so a non-continuable exception (other compilers' C++
 // throws are raised so) is taken like any other.
+// - A stack overflow is the exception: too little stack is left below the
+//   fault to unwind on. It is continuable, so the handler lets Windows
+//   continue in our frame directly: on x86_64 as if pix_RunFramed had
+//   returned 0 (the registers as the dispatch restored them for our frame),
+//   on i686 by the jump without RtlUnwind. The frames in between are
+//   abandoned, not unwound. Even the dispatch needs room, which the first
+//   trap reserves for its thread (KeepRoomForStackOverflow).
 //
 // Back in RunTrapped the processor is made ours again: on i686 the head of
 // the fs:[0] chain as it was before the call; the x87 unit reset (fninit,
@@ -65,8 +74,9 @@
 //   not taken: GCC's unwinder keeps its target in the exception itself and
 //   cannot have it taken over. It travels on as a C++ exception and the
 //   guard's catch-all makes it a failure.
-// - An exception that the program's code raises outside any trap, or on
-//   another thread outside a trap, is Windows' business as before.
+// - An exception raised outside any trap is Windows' business as before. A
+//   trap works on any thread, but only the first trapping thread has the
+//   room for a stack overflow reserved.
 // - Faults are taken after the library's handlers have been asked, so a
 //   library handler that itself faults, or one that swallows everything, has
 //   the last word inside the call.
@@ -126,14 +136,6 @@ void Recover(const Processor& processor, const Fault& fault) noexcept {
     if (fault.record.ExceptionCode == EXCEPTION_STACK_OVERFLOW) _resetstkoflw();
 }
 
-// After a stack overflow there is little room left below the fault (under
-// Wine, on a thread whose stack is committed in advance, less than a page):
-// enough for the dispatch to reach the trap, not for an unwind. The overflow
-// is continuable, so the trap continues in its own frame instead.
-bool NoRoomToUnwind(const EXCEPTION_RECORD& record) noexcept {
-    return record.ExceptionCode == EXCEPTION_STACK_OVERFLOW && !(record.ExceptionFlags & EXCEPTION_NONCONTINUABLE);
-}
-
 // Even reaching the trap takes room after a stack overflow: Windows' dispatch
 // walks the frames with a few contexts of its own. The thread asks Windows
 // to keep that much in reserve below the guard page. A stack that is
@@ -162,16 +164,28 @@ void KeepRoomForStackOverflow() noexcept {
     (void)kept;
 }
 
+#if PIX_GNU
+
 // What the handler of a trap's frame needs.
 struct Trap {
     Scope scope;
     Fault* fault;
-#if PIX_GNU && PIX_X86_32
+#if PIX_X86_32
     PIX_JUMP_BUFFER(jump);
 #endif
 };
 
 constexpr DWORD kUnwinding = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
+
+// After a stack overflow there is little room left below the fault (under
+// Wine, on a thread whose stack is committed in advance, less than a page):
+// enough for the dispatch to reach the trap, not for an unwind. The overflow
+// is continuable, so the trap continues in its own frame instead.
+bool NoRoomToUnwind(const EXCEPTION_RECORD& record) noexcept {
+    return record.ExceptionCode == EXCEPTION_STACK_OVERFLOW && !(record.ExceptionFlags & EXCEPTION_NONCONTINUABLE);
+}
+
+#endif  // PIX_GNU
 
 }  // namespace
 
