@@ -1,6 +1,6 @@
-// The processor-specific part of win/faults.cpp, for GCC: the frame of our
-// own that a trap sets around a call. Nothing else of the trap is written for
-// one processor. MSVC builds use __try/__except there and need none of this.
+// The assembly of win/faults.cpp, for GCC: the frame of our own that a trap
+// sets around a call. All other code of the trap is C++; MSVC builds use
+// __try/__except there and need none of this.
 
 #if defined(__x86_64__)
 
@@ -8,10 +8,12 @@
 // Calls body(argument) and returns 1. The frame carries unwind data and a
 // handler for the search phase (pix_OnFramedException, win/faults.cpp), so
 // Windows consults it after every frame that body set up, and a C++
-// exception unwinds through it like through any other frame. The trap lies
-// 32 bytes above the frame's stack pointer (the establisher frame). To take
-// an exception the handler unwinds to this frame with pix_FramedLanding as
-// the target and 0 as the value, and the call returns 0.
+// exception unwinds through it like through any other frame. The handler
+// relies on this layout: the trap 32 bytes above the frame's stack pointer
+// (the establisher frame), the return address 40 bytes above it. To take an
+// exception it unwinds to this frame with pix_FramedLanding as the target
+// and 0 as the value, and the call returns 0; after a stack overflow it
+// continues at the return address with eax = 0 instead.
         .text
         .p2align 4
         .globl  pix_RunFramed
