@@ -24,24 +24,25 @@
 // The way back, once the trap has taken an exception (the record and the
 // context of the exception are kept first, for the failure's message):
 // - x86_64 (GCC): the frame is a small assembly function with unwind data
-//   and a search-phase handler. The handler unwinds to that frame with RtlUnwindEx, as
-//   __except does: the frames in between are unwound, their termination
-//   handlers run, and the call returns 0 into RunTrapped.
+//   and a search-phase handler. The handler unwinds to that frame with
+//   RtlUnwindEx, as __except does: the frames in between are unwound, their
+//   termination handlers run, and the call returns 0 into RunFramed.
 // - i686 (GCC): the frame is an EXCEPTION_REGISTRATION record on the fs:[0]
-//   chain, pushed in RunTrapped's frame and taken off on every way out (an
+//   chain, pushed in RunFramed's frame and taken off on every way out (an
 //   RAII unlink: GCC's DWARF-2 unwinding does not walk fs:[0], so a C++
 //   exception passing by never meets the record, but must not leave it on
 //   the chain). The handler calls RtlUnwind to our record, which runs the
 //   unwind handlers registered after it and takes them off the chain, and
-//   then jumps back into RunTrapped without unwinding anything more
+//   then jumps back into RunFramed without unwinding anything more
 //   (__builtin_longjmp): the frames in between have had their unwind already.
 // - MSVC: __try/__except around the body, with the same choice in its
 //   filter; the system does the unwind.
-// All assembly of the trap is in one file, win/trap_frame.S (GCC only: the
-// x86_64 frame function; on i686 the reading and writing of fs:[0] and the
-// call of RtlUnwind); base/core/compiler.h has the x87 and MXCSR accessors
-// and the codes of the compiler's C++ exceptions. This file has no assembly;
-// its only processor-specific lines are the #if branches below.
+// What depends on the compiler lives in win/trap_frame.* (the frame itself:
+// the three ways above, with all their assembly in win/trap_frame.S, GCC
+// only) and base/core/compiler.h (the x87 and MXCSR accessors, the codes of
+// the compiler's C++ exceptions). This file has neither assembly nor any
+// #if on the compiler.
+//
 // All three unwind, so a non-continuable exception (other compilers' C++
 // throws are raised so) is taken like any other.
 // - A stack overflow is the exception: too little stack is left below the
@@ -91,6 +92,7 @@
 #include "base/core/failure_text.h"
 #include "base/module.h"
 #include "base/text.h"
+#include "win/trap_frame.h"
 
 namespace pix::faults {
 
@@ -98,12 +100,9 @@ namespace {
 
 bool Takes(Scope scope, const EXCEPTION_RECORD& record) noexcept {
     if (!cpu::IsCxxExceptionCode(record.ExceptionCode)) return true;
-#if PIX_MSVC
-    return scope == Scope::Foreign;  // another module's C++ exception, unwound like any other
-#else
-    (void)scope;
-    return false;  // GCC's unwinder must finish what it started (see the head)
-#endif
+    // Another module's C++ exception, where the compiler's unwinder lets it
+    // be unwound like any other (see the head).
+    return scope == Scope::Foreign && cpu::kCxxExceptionsCanBeTakenOver;
 }
 
 void Keep(Fault& fault, const EXCEPTION_RECORD& record, const CONTEXT& context) noexcept {
@@ -164,151 +163,28 @@ void KeepRoomForStackOverflow() noexcept {
     (void)kept;
 }
 
-#if PIX_GNU
-
-// What the handler of a trap's frame needs.
-struct Trap {
-    Scope scope;
-    Fault* fault;
-#if PIX_X86_32
-    PIX_JUMP_BUFFER(jump);
-#endif
-};
-
-constexpr DWORD kUnwinding = EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND;
-
-// After a stack overflow there is little room left below the fault (under
-// Wine, on a thread whose stack is committed in advance, less than a page):
-// enough for the dispatch to reach the trap, not for an unwind. The overflow
-// is continuable, so the trap continues in its own frame instead.
-bool NoRoomToUnwind(const EXCEPTION_RECORD& record) noexcept {
-    return record.ExceptionCode == EXCEPTION_STACK_OVERFLOW && !(record.ExceptionFlags & EXCEPTION_NONCONTINUABLE);
-}
-
-#endif  // PIX_GNU
-
-}  // namespace
-
-#if PIX_GNU && PIX_X86_64
-
-extern "C" {
-int pix_RunFramed(void (*body)(void*), void* argument, Trap* trap);
-extern const char pix_FramedLanding[];
-
-// The frame's handler, called by Windows for the search phase only.
-EXCEPTION_DISPOSITION pix_OnFramedException(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
-                                            DISPATCHER_CONTEXT* dispatch) noexcept {
-    if (record->ExceptionFlags & kUnwinding) return ExceptionContinueSearch;
-    Trap& trap = **reinterpret_cast<Trap**>(static_cast<char*>(frame) + 32);
-    if (!Takes(trap.scope, *record)) return ExceptionContinueSearch;
-    Keep(*trap.fault, *record, *context);
-    if (NoRoomToUnwind(*record)) {
-        // Continue as if pix_RunFramed had returned 0. The dispatch has
-        // brought the callee-saved registers back to what they were in our
-        // frame (which keeps them as its caller had them); the return address
-        // lies above the frame's 40 bytes.
-        const auto frameAt = reinterpret_cast<DWORD64>(frame);
-        *context = *dispatch->ContextRecord;
-        context->Rip = *reinterpret_cast<const DWORD64*>(frameAt + 40);
-        context->Rsp = frameAt + 48;
-        context->Rax = 0;
-        return ExceptionContinueExecution;
-    }
-    RtlUnwindEx(frame, const_cast<char*>(pix_FramedLanding), record, nullptr, context, dispatch->HistoryTable);
-    return ExceptionContinueSearch;  // not reached: the unwind ends in our frame
-}
-}
-
-bool RunTrapped(Scope scope, void (*body)(void*), void* argument, Fault& fault) {
-    KeepRoomForStackOverflow();
-    const Processor processor = Capture();
-    Trap trap{scope, &fault};
-    if (pix_RunFramed(body, argument, &trap)) return true;
-    Recover(processor, fault);
-    return false;
-}
-
-#elif PIX_GNU && PIX_X86_32
-
-extern "C" {
-void* pix_Registrations();
-void pix_SetRegistrations(void* head);
-void pix_UnwindRegistrations(void* frame, EXCEPTION_RECORD* record);
-}
-
-namespace {
-
-// An exception registration as Windows walks it, with the trap behind it.
-struct Registration {
-    void* previous;
-    EXCEPTION_DISPOSITION(__cdecl* handler)(EXCEPTION_RECORD*, void*, CONTEXT*, void*);
-    Trap* trap;
-};
-
-EXCEPTION_DISPOSITION __cdecl OnRegisteredException(EXCEPTION_RECORD* record, void* frame, CONTEXT* context,
-                                                    void*) noexcept {
-    if (record->ExceptionFlags & kUnwinding) return ExceptionContinueSearch;
-    Trap& trap = *static_cast<Registration*>(frame)->trap;
-    if (!Takes(trap.scope, *record)) return ExceptionContinueSearch;
-    Keep(*trap.fault, *record, *context);
-    if (!NoRoomToUnwind(*record)) pix_UnwindRegistrations(frame, record);
-    PIX_JUMP(trap.jump);  // the chain is set right in RunTrapped, unwound or not
-}
-
-// Runs body with the registration at the head of the chain; takes it off
-// again on the way out, a C++ exception's way included.
-void RunRegistered(Registration& registration, void (*body)(void*), void* argument) {
-    struct Unlink {
-        const Registration& registration;
-        ~Unlink() { pix_SetRegistrations(registration.previous); }
-    };
-    pix_SetRegistrations(&registration);
-    const Unlink unlink{registration};
-    body(argument);
-}
-
-}  // namespace
-
-PIX_NOINLINE bool RunTrapped(Scope scope, void (*body)(void*), void* argument, Fault& fault) {
-    KeepRoomForStackOverflow();
-    const Processor processor = Capture();
-    Trap trap{scope, &fault, {}};
-    Registration registration{pix_Registrations(), &OnRegisteredException, &trap};
-    if (PIX_SET_JUMP(trap.jump)) {
-        // Landed from the handler: the chain is as it was before the call.
-        pix_SetRegistrations(registration.previous);
-        Recover(processor, fault);
-        return false;
-    }
-    RunRegistered(registration, body, argument);
-    return true;
-}
-
-#elif PIX_MSVC
-
-namespace {
-int Filter(Scope scope, EXCEPTION_POINTERS* info, Fault& fault) noexcept {
-    if (!Takes(scope, *info->ExceptionRecord)) return EXCEPTION_CONTINUE_SEARCH;
-    Keep(fault, *info->ExceptionRecord, *info->ContextRecord);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
 }  // namespace
 
 bool RunTrapped(Scope scope, void (*body)(void*), void* argument, Fault& fault) {
     KeepRoomForStackOverflow();
     const Processor processor = Capture();
-    __try {
-        body(argument);
-        return true;
-    } __except (Filter(scope, GetExceptionInformation(), fault)) {
-    }
+    struct Asked {
+        Scope scope;
+        Fault* fault;
+    } asked{scope, &fault};
+    const FrameFilter filter{
+        [](void* context, const EXCEPTION_RECORD& record, const CONTEXT& state) noexcept {
+            const Asked& a = *static_cast<const Asked*>(context);
+            if (!Takes(a.scope, record)) return false;
+            Keep(*a.fault, record, state);
+            return true;
+        },
+        &asked};
+    if (RunFramed(body, argument, filter)) return true;
     Recover(processor, fault);
     return false;
 }
 
-#else
-#  error "exceptions are trapped on x86 and x86_64 only"
-#endif
 
 ModuleAt ModuleHolding(const void* address, bool freeCounts) {
     MEMORY_BASIC_INFORMATION region{};

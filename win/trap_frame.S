@@ -1,15 +1,15 @@
-// The assembly of win/faults.cpp, for GCC: the frame of our own that a trap
+// The assembly of win/trap_frame.cpp, for GCC: the frame of our own that a trap
 // sets around a call. All other code of the trap is C++; MSVC builds use
 // __try/__except there and need none of this.
 
 #if defined(__x86_64__)
 
-// int pix_RunFramed(void (*body)(void*), void* argument, void* trap)
+// int pix_RunFramed(void (*body)(void*), void* argument, const FrameFilter* filter)
 // Calls body(argument) and returns 1. The frame carries unwind data and a
-// handler for the search phase (pix_OnFramedException, win/faults.cpp), so
+// handler for the search phase (pix_OnFramedException, win/trap_frame.cpp), so
 // Windows consults it after every frame that body set up, and a C++
 // exception unwinds through it like through any other frame. The handler
-// relies on this layout: the trap 32 bytes above the frame's stack pointer
+// relies on this layout: the filter 32 bytes above the frame's stack pointer
 // (the establisher frame), the return address 40 bytes above it. To take an
 // exception it unwinds to this frame with pix_FramedLanding as the target
 // and 0 as the value, and the call returns 0; after a stack overflow it

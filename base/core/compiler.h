@@ -190,6 +190,15 @@ inline bool IsCxxExceptionCode(std::uint32_t code) noexcept {
 #endif
 }
 
+// Whether another module's C++ exception may be taken over on its way and
+// unwound like any other exception: MSVC's runtime allows it; GCC's unwinder
+// keeps its target inside the exception and must finish what it started.
+#if PIX_MSVC
+inline constexpr bool kCxxExceptionsCanBeTakenOver = true;
+#else
+inline constexpr bool kCxxExceptionsCanBeTakenOver = false;
+#endif
+
 // The stack pointer here and now; the tests of the calling convention use it.
 inline std::uintptr_t StackPointer() noexcept {
 #if PIX_GNU && PIX_X86_32
