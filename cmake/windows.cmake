@@ -2,6 +2,9 @@
 # recording variant, and the Windows-side tests.
 
 enable_language(RC)
+if(MINGW)
+    enable_language(ASM)  # win/trap_frame.S
+endif()
 
 add_compile_definitions(_WIN32_WINNT=0x0600 WINVER=0x0600 UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 if(MINGW)
@@ -42,6 +45,9 @@ function(pix_windows_layer name dir)
 endfunction()
 pix_windows_layer(pix_base base LINKS base_core kernel32)
 pix_windows_layer(pix_win win SEES base LINKS pix_base user32 gdi32)
+if(MINGW)
+    target_sources(pix_win PRIVATE ${CMAKE_SOURCE_DIR}/win/trap_frame.S)
+endif()
 pix_windows_layer(pix_form form SEES base win pixlib
     LINKS pix_win form_core pixlib_core quelvano_import_lib comctl32)
 file(GLOB PIX_STYLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/style/*.cpp)
@@ -108,4 +114,9 @@ if(TARGET pixtest_driver)
     target_link_libraries(style_bench PRIVATE pixtest_driver)
     set_target_properties(style_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
     add_dependencies(style_bench PixGen Quelvano)
+endif()
+if(TARGET pixtest_driver)
+    add_executable(trap_bench bench/trap_bench.cpp)
+    target_link_libraries(trap_bench PRIVATE pixtest_driver pix_win)
+    set_target_properties(trap_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endif()

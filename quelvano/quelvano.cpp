@@ -5,7 +5,9 @@
 // (QUELVANO_RECORDING) for the tests, which appends each call's raw arguments
 // to the file named by QUELVANO_RECORD and can be told by QUELVANO_MODE, or by
 // the first word of the file named by QUELVANO_MODE_FILE (read at every call),
-// to return null, to return a text with CR LF pairs, or to fault.
+// to return null, to return a text with CR LF pairs, to fault, to raise a
+// software exception and leave it uncaught, or to meet an exception that it
+// handles itself (a probe of unreadable memory, a C++ exception).
 #define QUELVANO_BUILDING_DLL
 #include "pixlib/NewPix.h"
 

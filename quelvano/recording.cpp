@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "base/core/compiler.h"
@@ -109,6 +110,33 @@ PIX_NOINLINE int Recurse(volatile char* previous) {
     return Recurse(frame) + frame[1];  // not a tail call: the frames pile up
 }
 
+// The software exception a library built with another language runtime
+// raises for an error of its own, and does not catch.
+constexpr DWORD kLibraryError = 0xE0424242;
+
+PIX_NOINLINE void RaiseLibraryError(DWORD flags) { RaiseException(kLibraryError, flags, 0, nullptr); }
+
+// A probe of memory that faults and is handled where it happens, inside the
+// system function: a page that is reserved, never committed.
+const wchar_t* ProbeUnreadableMemory() {
+    void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
+    if (!reserved) return L"probe: no memory";
+    const BOOL bad = IsBadReadPtr(reserved, 4);
+    VirtualFree(reserved, 0, MEM_RELEASE);
+    return bad ? L"probe: unreadable" : L"probe: readable";
+}
+
+// A C++ exception thrown and caught inside the library.
+PIX_NOINLINE void ThrowInside() { throw std::runtime_error("inside"); }
+const wchar_t* ThrowAndCatchInside() {
+    try {
+        ThrowInside();
+    } catch (const std::runtime_error&) {
+        return L"cxx: caught";
+    }
+    return L"cxx: not thrown";
+}
+
 }  // namespace
 
 Entry CaptureEntry(const void* firstArgument) noexcept {
@@ -149,6 +177,16 @@ bool ActAsTold(const wchar_t*& answer) {
         answer = kLines;
         return true;
     }
+    if (mode == L"probe") {
+        answer = ProbeUnreadableMemory();
+        return true;
+    }
+    if (mode == L"cxx") {
+        answer = ThrowAndCatchInside();
+        return true;
+    }
+    if (mode == L"raise") RaiseLibraryError(0);
+    if (mode == L"raise-noncontinuable") RaiseLibraryError(EXCEPTION_NONCONTINUABLE);
     if (mode == L"read0") answer = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(ReadAddressZero()));
     if (mode == L"fpdiv0") answer = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(DivideByZeroOnX87()));
     if (mode == L"intdiv0") answer = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(DivideIntegerByZero()));

@@ -21,7 +21,7 @@ Entry CaptureEntry(const void* firstArgument) noexcept;
 void Record(const Entry& entry, const Argument (&texts)[7], double valor, double vencimento);
 
 // True when the test asked for a particular answer (possibly null); faults
-// never return.
+// and raised exceptions never return.
 bool ActAsTold(const wchar_t*& answer);
 
 }  // namespace quelvano

@@ -1,59 +1,86 @@
-// Processor faults on the GUI thread become failures. This is the one place
+// Exceptions on the way out of a call become failures. This is the one place
 // that knows how.
 //
-// The mechanism (GCC, x86 and x86_64):
-// - A vectored exception handler, installed once for the life of the process
-//   (Traps below), sees every exception before any frame's handler does. It
-//   acts only on the GUI thread, only while a trap is set, and only on
-//   processor faults (IsProcessorFault): software exceptions, which a library
-//   may raise and catch for itself, are never touched.
-// - RunTrapped takes a jump buffer that unwinds nothing (__builtin_setjmp)
-//   right before its body runs, and pushes a trap. When the innermost trap
-//   takes a fault, the handler records it, points the faulting context at
-//   JumpBack with the stack pointer aligned and moved below the fault (that
-//   stack is committed, even after a stack overflow: Windows has just
-//   dispatched the exception on it), and lets Windows continue there.
-//   JumpBack jumps to the buffer. The frames in between are abandoned, never
-//   unwound: a library's frames belong to a runtime that is not ours, and
-//   after a stack overflow there is no room to unwind on.
-// - Back in RunTrapped's frame the processor is made ours again: on x86 the
-//   head of the chain of exception registrations as it was (abandoned frames
-//   may have registered handlers there), the x87 unit reset (fninit, then the
-//   control word of the moment the trap was set: a pending x87 fault would
-//   otherwise strike again), the MXCSR as it was, and after a stack overflow
-//   the guard page again (_resetstkoflw), so that the next one is caught too.
-//   RunTrapped then reports the fault and its caller throws the failure as an
-//   ordinary C++ exception from our own frame: everything of ours above it
-//   unwinds normally (the counted texts of a Gerar press are released).
+// The rule: a trap is a frame of our own around the call, consulted the way
+// Windows consults any frame's handler, innermost first. Whatever the code
+// inside handles itself (a library's own handlers, a system function that
+// probes memory under its own handler, a C++ exception thrown and caught in
+// there) never reaches it. Only an exception about to leave the call
+// unhandled does: the trap takes it, in the search phase, and the call
+// becomes a failure. A processor fault gets its message from the table of
+// processor faults; any other code is "External exception %x"
+// (base/core/failure_text.h is the one list of codes).
 //
-// Which faults a trap takes:
-// - Foreign (CallForeign, the vendor library): every processor fault until
-//   the call returns, in the library or in whatever it called.
-// - Own (every guarded message, every pass of the loop, the start-up): faults
-//   whose instruction lies in the program's own image or in its C runtime,
-//   and stack overflows wherever they strike. The innermost trap takes the
-//   fault, and every window procedure sets its own, so a jump never crosses
-//   the dispatch of a message. Our own frames between the guard and the fault
-//   are abandoned as well: their destructors do not run, and what they held
-//   leaks. Structured exception handling around the dispatch does the same.
-//   Running them would need every instruction that can fault to count as a
-//   throw point (-fnon-call-exceptions, /EHa) and unwind data for every frame
-//   in between, which Windows' own frames do not offer to GCC's unwinder on
-//   x86; a fault is a bug, and a sure way back to the guard is worth a leak.
-//   Faults inside Windows' own code outside a foreign call are left to
-//   Windows: such code may expect them (probing a pointer), and jumping over
-//   its frames could leave the dispatch of a message in disorder.
-// Known limits: a processor fault that the library, or Windows code it calls,
-// would have handled itself is taken all the same, since a vectored handler
-// runs first; processor faults are not how a library reports anything. And a
-// software exception that the library raises and does not catch is not
-// turned into a failure: it goes on as an unhandled exception (the end of
-// the process). Only a handler in the frame of the call, consulted after the
-// library's own, could tell "not caught" from "not caught yet".
+// Which exceptions a trap takes:
+// - Foreign (CallForeign, the vendor library): every exception that escapes
+//   the call, software exceptions of other runtimes included, continuable or
+//   not.
+// - Own (every guarded message, every pass of the loop, the start-up): the
+//   same, except the exceptions under which our compiler's C++ exceptions
+//   travel (cpu::IsCxxExceptionCode): our failures and the C++ runtime's
+//   exceptions pass unchanged to the guard's catch. On i686 GCC's C++
+//   exceptions never become Windows exceptions at all.
 //
-// MSVC: __try/__except around the body, with the same choice in its filter.
-// The system then unwinds the frames in between (their termination handlers
-// run) before the handler block; the rest is the same.
+// The way back, once the trap has taken an exception (the record and the
+// context of the exception are kept first, for the failure's message):
+// - x86_64 (GCC): the frame is a small assembly function with unwind data
+//   and a search-phase handler. The handler unwinds to that frame with
+//   RtlUnwindEx, as __except does: the frames in between are unwound, their
+//   termination handlers run, and the call returns 0 into RunFramed.
+// - i686 (GCC): the frame is an EXCEPTION_REGISTRATION record on the fs:[0]
+//   chain, pushed in RunFramed's frame and taken off on every way out (an
+//   RAII unlink: GCC's DWARF-2 unwinding does not walk fs:[0], so a C++
+//   exception passing by never meets the record, but must not leave it on
+//   the chain). The handler calls RtlUnwind to our record, which runs the
+//   unwind handlers registered after it and takes them off the chain, and
+//   then jumps back into RunFramed without unwinding anything more
+//   (__builtin_longjmp): the frames in between have had their unwind already.
+// - MSVC: __try/__except around the body, with the same choice in its
+//   filter; the system does the unwind.
+// What depends on the compiler lives in win/trap_frame.* (the frame itself:
+// the three ways above, with all their assembly in win/trap_frame.S, GCC
+// only) and base/core/compiler.h (the x87 and MXCSR accessors, the codes of
+// the compiler's C++ exceptions). This file has neither assembly nor any
+// #if on the compiler.
+//
+// All three unwind, so a non-continuable exception (other compilers' C++
+// throws are raised so) is taken like any other.
+// - A stack overflow is the exception: too little stack is left below the
+//   fault to unwind on. It is continuable, so the handler lets Windows
+//   continue in our frame directly: on x86_64 as if pix_RunFramed had
+//   returned 0 (the registers as the dispatch restored them for our frame),
+//   on i686 by the jump without RtlUnwind. The frames in between are
+//   abandoned, not unwound. Even the dispatch needs room, which the first
+//   trap reserves for its thread (KeepRoomForStackOverflow).
+//
+// Back in RunTrapped the processor is made ours again: on i686 the head of
+// the fs:[0] chain as it was before the call; the x87 unit reset (fninit,
+// then the control word of the moment the trap was set, the program's: a
+// pending x87 fault would otherwise strike again); the MXCSR as it was; and
+// after a stack overflow the guard page again (_resetstkoflw), so that the
+// next one is caught too. RunTrapped then reports the exception and its
+// caller throws the failure as an ordinary C++ exception from our own frame:
+// everything of ours above it unwinds normally (the counted texts of a Gerar
+// press are released).
+//
+// Limits:
+// - Unwinding runs what the frames in between registered for it: the
+//   termination handlers of code built with structured exception handling
+//   and MSVC's C++ destructors. GCC's C++ frames run their cleanups only for
+//   GCC's own exceptions, so the destructors of GCC-built code between the
+//   exception and the trap do not run, ours included (a fault in our own code
+//   leaks what those frames held; a fault is a bug, and the way back to the
+//   guard is sure).
+// - On x86_64 a C++ exception of GCC's runtime that escapes the library is
+//   not taken: GCC's unwinder keeps its target in the exception itself and
+//   cannot have it taken over. It travels on as a C++ exception and the
+//   guard's catch-all makes it a failure.
+// - An exception raised outside any trap is Windows' business as before. A
+//   trap works on any thread, but only the first trapping thread has the
+//   room for a stack overflow reserved.
+// - Faults are taken after the library's handlers have been asked, so a
+//   library handler that itself faults, or one that swallows everything, has
+//   the last word inside the call.
 #include "win/faults.h"
 
 #include <malloc.h>  // _resetstkoflw
@@ -65,126 +92,24 @@
 #include "base/core/failure_text.h"
 #include "base/module.h"
 #include "base/text.h"
+#include "win/trap_frame.h"
 
 namespace pix::faults {
 
 namespace {
 
-bool IsProcessorFault(DWORD code) noexcept {
-    switch (code) {
-        case EXCEPTION_ACCESS_VIOLATION:
-        case EXCEPTION_INT_DIVIDE_BY_ZERO:
-        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
-        case EXCEPTION_INT_OVERFLOW:
-        case EXCEPTION_FLT_INEXACT_RESULT:
-        case EXCEPTION_FLT_INVALID_OPERATION:
-        case EXCEPTION_FLT_STACK_CHECK:
-        case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-        case EXCEPTION_FLT_OVERFLOW:
-        case EXCEPTION_FLT_DENORMAL_OPERAND:
-        case EXCEPTION_FLT_UNDERFLOW:
-        case EXCEPTION_PRIV_INSTRUCTION:
-        case STATUS_CONTROL_C_EXIT:
-        case EXCEPTION_STACK_OVERFLOW:
-        // Processor faults outside the table: they show as "External exception".
-        case EXCEPTION_ILLEGAL_INSTRUCTION:
-        case EXCEPTION_IN_PAGE_ERROR:
-        case EXCEPTION_DATATYPE_MISALIGNMENT:
-        case EXCEPTION_INVALID_DISPOSITION:
-        case 0xC000001E:  // STATUS_INVALID_LOCK_SEQUENCE
-        case 0xC00002B4:  // STATUS_FLOAT_MULTIPLE_FAULTS
-        case 0xC00002B5:  // STATUS_FLOAT_MULTIPLE_TRAPS
-            return true;
-        default:
-            return false;
-    }
+bool Takes(Scope scope, const EXCEPTION_RECORD& record) noexcept {
+    if (!cpu::IsCxxExceptionCode(record.ExceptionCode)) return true;
+    // Another module's C++ exception, where the compiler's unwinder lets it
+    // be unwound like any other (see the head).
+    return scope == Scope::Foreign && cpu::kCxxExceptionsCanBeTakenOver;
 }
 
-// Where a loaded image lies in memory, from its own header.
-struct ImageRange {
-    std::uintptr_t begin = 0;
-    std::uintptr_t end = 0;
-
-    explicit ImageRange(HMODULE module) noexcept {
-        if (!module) return;
-        const auto* base = reinterpret_cast<const unsigned char*>(module);
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        begin = reinterpret_cast<std::uintptr_t>(base);
-        end = begin + nt->OptionalHeader.SizeOfImage;
-    }
-    bool Holds(const void* address) const noexcept {
-        const auto a = reinterpret_cast<std::uintptr_t>(address);
-        return a >= begin && a < end;
-    }
-};
-
-HMODULE RuntimeModule() noexcept {
-#if PIX_GNU
-    return GetModuleHandleW(L"msvcrt.dll");  // MinGW's C runtime is Windows' msvcrt.dll
-#else
-    return nullptr;  // linked into the program's image
-#endif
-}
-
-struct Trap;
-
-// The process-wide side of the traps: the GUI thread, where our code lies,
-// and the handler, installed on first use (on the GUI thread: the start-up
-// sets the first trap) and removed when the process ends.
-class Traps {
-public:
-    static Traps& Get() noexcept {
-        static Traps traps;
-        return traps;
-    }
-    bool OnGuiThread() const noexcept { return GetCurrentThreadId() == guiThread_; }
-    bool IsOwnCode(const void* address) const noexcept { return program_.Holds(address) || runtime_.Holds(address); }
-
-    Traps(const Traps&) = delete;
-    Traps& operator=(const Traps&) = delete;
-
-#if PIX_GNU
-    Trap* top = nullptr;  // the innermost trap; GUI thread only
-#endif
-
-private:
-    Traps() noexcept;
-    ~Traps();
-
-    DWORD guiThread_;
-    ImageRange program_;
-    ImageRange runtime_;
-    PVOID handler_ = nullptr;
-};
-
-bool Takes(const Traps& traps, Scope scope, const EXCEPTION_RECORD& record) noexcept {
-    if (!IsProcessorFault(record.ExceptionCode)) return false;
-    if (scope == Scope::Foreign || record.ExceptionCode == EXCEPTION_STACK_OVERFLOW) return true;
-    return traps.IsOwnCode(record.ExceptionAddress);
-}
-
-void Keep(Fault& fault, const EXCEPTION_POINTERS& info) noexcept {
-    fault.record = *info.ExceptionRecord;
+void Keep(Fault& fault, const EXCEPTION_RECORD& record, const CONTEXT& context) noexcept {
+    fault.record = record;
     fault.record.ExceptionRecord = nullptr;  // a chained record lives on the abandoned stack
-    fault.context = *info.ContextRecord;
+    fault.context = context;
 }
-
-#if PIX_GNU
-
-struct Trap {
-    PIX_JUMP_BUFFER(jump);
-    Scope scope;
-    Fault* fault;
-    Trap* previous;
-    std::uint16_t x87;
-    std::uint32_t mxcsr;
-#if PIX_X86_32
-    void* registrations;  // head of the thread's chain of exception registrations
-#endif
-};
-
-// --- the processor state that a fault leaves behind -----------------------
 
 bool HasSse() noexcept {
 #if PIX_X86_64
@@ -195,149 +120,71 @@ bool HasSse() noexcept {
 #endif
 }
 
-void SetMxcsr(std::uint32_t csr) noexcept {
-    __asm__ __volatile__("ldmxcsr %0" : : "m"(csr));
+// The processor state that an abandoned computation may have left behind,
+// as it was when the trap was set.
+struct Processor {
+    std::uint16_t x87;
+    std::uint32_t mxcsr;
+};
+
+Processor Capture() noexcept { return {cpu::X87ControlWord(), HasSse() ? cpu::Mxcsr() : 0}; }
+
+void Recover(const Processor& processor, const Fault& fault) noexcept {
+    cpu::ResetX87(processor.x87);
+    if (HasSse()) cpu::SetMxcsr(processor.mxcsr);
+    if (fault.record.ExceptionCode == EXCEPTION_STACK_OVERFLOW) _resetstkoflw();
 }
 
-#if PIX_X86_32
-// The chain of exception registrations starts at fs:[0], in the thread's TEB.
-void* Registrations() noexcept {
-    void* head = nullptr;
-    __asm__ __volatile__("movl %%fs:0, %0" : "=r"(head));
-    return head;
-}
-void SetRegistrations(void* head) noexcept {
-    __asm__ __volatile__("movl %0, %%fs:0" : : "r"(head) : "memory");
-}
-#endif
+// Even reaching the trap takes room after a stack overflow: Windows' dispatch
+// walks the frames with a few contexts of its own. The thread asks Windows
+// to keep that much in reserve below the guard page. A stack that is
+// committed in advance (Wine's first thread) has a single guard page at its
+// very end, where the reserve cannot apply: the pages of the reserve are
+// made guard pages, as on a stack that grows page by page; where they are not
+// committed yet (Windows) that fails and Windows places them itself. Done
+// once, for the thread of the first trap (the GUI thread: the start-up sets
+// it), for the life of the process.
+constexpr ULONG kRoomForStackOverflow = 32 * 1024;
 
-void Capture(Trap& trap) noexcept {
-    trap.x87 = cpu::X87ControlWord();
-    trap.mxcsr = HasSse() ? cpu::Mxcsr() : 0;
-#if PIX_X86_32
-    trap.registrations = Registrations();
-#endif
-}
-
-void Recover(const Trap& trap) noexcept {
-#if PIX_X86_32
-    SetRegistrations(trap.registrations);  // first: no abandoned handler may ever run
-#endif
-    cpu::ResetX87(trap.x87);
-    if (HasSse()) SetMxcsr(trap.mxcsr);
-    if (trap.fault->record.ExceptionCode == EXCEPTION_STACK_OVERFLOW) _resetstkoflw();
-}
-
-// --- the jump back ----------------------------------------------------------
-
-// Entered, not called: the handler makes the faulting context continue here.
-[[noreturn]] PIX_NOINLINE void JumpBack() noexcept {
-    PIX_JUMP(Traps::Get().top->jump);
-}
-
-void ContinueAtJumpBack(CONTEXT& context) noexcept {
-    constexpr std::uintptr_t kBelowTheFault = 256;
-#if PIX_X86_64
-    // Aligned as on entry to a function after a call: rsp + 8 a multiple of 16.
-    context.Rsp = ((context.Rsp - kBelowTheFault) & ~std::uintptr_t{15}) - 8;
-    context.Rip = reinterpret_cast<DWORD64>(&JumpBack);
-#elif PIX_X86_32
-    context.Esp = ((context.Esp - kBelowTheFault) & ~DWORD{15}) - 4;
-    context.Eip = reinterpret_cast<DWORD>(&JumpBack);
-#else
-#  error "processor faults are caught on x86 and x86_64 only"
-#endif
-}
-
-LONG CALLBACK OnException(EXCEPTION_POINTERS* info) noexcept {
-    Traps& traps = Traps::Get();
-    if (!traps.OnGuiThread()) return EXCEPTION_CONTINUE_SEARCH;
-    Trap* trap = traps.top;
-    if (!trap || !Takes(traps, trap->scope, *info->ExceptionRecord)) return EXCEPTION_CONTINUE_SEARCH;
-    Keep(*trap->fault, *info);
-    ContinueAtJumpBack(*info->ContextRecord);
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-// Sets the trap for the body's duration; a C++ exception from body takes it
-// down on its way out.
-void RunUnder(Traps& traps, Trap& trap, void (*body)(void*), void* argument) {
-    struct Unset {
-        Traps& traps;
-        const Trap& trap;
-        ~Unset() { traps.top = trap.previous; }
-    };
-    traps.top = &trap;
-    const Unset unset{traps, trap};
-    body(argument);
-}
-
-#endif  // PIX_GNU
-
-Traps::Traps() noexcept
-    : guiThread_(GetCurrentThreadId()), program_(GetModuleHandleW(nullptr)), runtime_(RuntimeModule()) {
-#if PIX_GNU
-    handler_ = AddVectoredExceptionHandler(1, &OnException);
-#endif
-}
-
-Traps::~Traps() {
-    if (handler_) RemoveVectoredExceptionHandler(handler_);
-}
-
-}  // namespace
-
-#if PIX_GNU
-
-PIX_NOINLINE bool RunTrapped(Scope scope, void (*body)(void*), void* argument, Fault& fault) {
-    Traps& traps = Traps::Get();
-    if (!traps.OnGuiThread()) {
-        body(argument);
+void KeepRoomForStackOverflow() noexcept {
+    static const bool kept = [] {
+        ULONG size = kRoomForStackOverflow;
+        if (!SetThreadStackGuarantee(&size)) return false;
+        MEMORY_BASIC_INFORMATION stack{};
+        if (!VirtualQuery(&stack, &stack, sizeof stack)) return false;
+        SYSTEM_INFO system{};
+        GetSystemInfo(&system);
+        // Above the last page (no access) and the guard page of the end.
+        char* reserve = static_cast<char*>(stack.AllocationBase) + 2 * system.dwPageSize;
+        DWORD previous = 0;
+        VirtualProtect(reserve, kRoomForStackOverflow, PAGE_READWRITE | PAGE_GUARD, &previous);
         return true;
-    }
-    Trap trap;
-    trap.scope = scope;
-    trap.fault = &fault;
-    trap.previous = traps.top;
-    Capture(trap);
-    if (PIX_SET_JUMP(trap.jump)) {
-        // Landed from JumpBack: traps set inside the abandoned frames go too.
-        Traps::Get().top = trap.previous;
-        Recover(trap);
-        return false;
-    }
-    RunUnder(traps, trap, body, argument);
-    return true;
+    }();
+    (void)kept;
 }
 
-#else  // MSVC: structured exception handling
-
-namespace {
-int Filter(Scope scope, EXCEPTION_POINTERS* info, Fault& fault) noexcept {
-    if (!Takes(Traps::Get(), scope, *info->ExceptionRecord)) return EXCEPTION_CONTINUE_SEARCH;
-    Keep(fault, *info);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
 }  // namespace
 
 bool RunTrapped(Scope scope, void (*body)(void*), void* argument, Fault& fault) {
-    if (!Traps::Get().OnGuiThread()) {
-        body(argument);
-        return true;
-    }
-    const std::uint16_t x87 = cpu::X87ControlWord();
-    __try {
-        body(argument);
-        return true;
-    } __except (Filter(scope, GetExceptionInformation(), fault)) {
-    }
-    cpu::ResetX87(x87);
-    _clearfp();
-    if (fault.record.ExceptionCode == EXCEPTION_STACK_OVERFLOW) _resetstkoflw();
+    KeepRoomForStackOverflow();
+    const Processor processor = Capture();
+    struct Asked {
+        Scope scope;
+        Fault* fault;
+    } asked{scope, &fault};
+    const FrameFilter filter{
+        [](void* context, const EXCEPTION_RECORD& record, const CONTEXT& state) noexcept {
+            const Asked& a = *static_cast<const Asked*>(context);
+            if (!Takes(a.scope, record)) return false;
+            Keep(*a.fault, record, state);
+            return true;
+        },
+        &asked};
+    if (RunFramed(body, argument, filter)) return true;
+    Recover(processor, fault);
     return false;
 }
 
-#endif
 
 ModuleAt ModuleHolding(const void* address, bool freeCounts) {
     MEMORY_BASIC_INFORMATION region{};

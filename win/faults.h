@@ -1,6 +1,6 @@
-// Processor faults on the GUI thread, turned into failures. How they are
-// caught is win/faults.cpp's business alone; the rest of the program sees
-// ordinary Failures thrown from its own frames.
+// Exceptions that would leave a call unhandled, turned into failures. How
+// they are caught is win/faults.cpp's business alone; the rest of the program
+// sees ordinary Failures thrown from its own frames.
 #pragma once
 
 #include <windows.h>
@@ -16,23 +16,24 @@ namespace pix {
 
 namespace faults {
 
-// Which faults a trap takes.
+// Which exceptions a trap takes, of those that reach it unhandled.
 enum class Scope {
-    Foreign,  // a call into the vendor library: any processor fault until it returns
-    Own,      // our own code (a message, a pass of the loop, the start-up): faults in the program's code
+    Foreign,  // a call into the vendor library: every one
+    Own,      // our own code (a message, a pass of the loop, the start-up): all but our C++ exceptions
 };
 
-// A processor fault as Windows reported it.
+// An exception (a processor fault or another code) as Windows reported it.
 struct Fault {
     EXCEPTION_RECORD record;
     CONTEXT context;
 };
 
-// Runs body(argument) with processor faults on the GUI thread trapped. True
-// when body returned. False when a fault was trapped: everything between this
-// call and the fault has been abandoned, the processor state is ours again
-// and `fault` says what happened. C++ exceptions from body pass unchanged.
-// On any other thread body simply runs.
+// Runs body(argument) in a frame that takes the exceptions of the scope that
+// leave body unhandled; whatever body's own frames handle never reaches it.
+// True when body returned. False when an exception was taken: everything
+// between this call and the exception has been unwound or abandoned, the
+// processor state is ours again and `fault` says what happened. Our C++
+// exceptions from body pass unchanged.
 bool RunTrapped(Scope scope, void (*body)(void*), void* argument, Fault& fault);
 
 // The loaded module whose image holds `address`, found by the allocation base
@@ -45,7 +46,8 @@ struct ModuleAt {
 };
 ModuleAt ModuleHolding(const void* address, bool freeCounts);
 
-// The failure a trapped fault becomes (the table of processor faults).
+// The failure a trapped exception becomes (the table of processor faults;
+// any other code "External exception %x").
 Failure FailureOf(const Fault& fault);
 
 // Runs body under a trap of the given scope; a trapped fault is thrown as its
@@ -60,11 +62,11 @@ void RunOrThrow(Scope scope, Body&& body) {
 
 }  // namespace faults
 
-// Calls into foreign code (the vendor library). A processor fault inside it
-// becomes a Failure thrown from here, after the processor state is sound again;
-// the library's frames are abandoned, never unwound, so the lambda should do
-// nothing but the call: arguments that own resources are built by the caller,
-// whose frames unwind normally.
+// Calls into foreign code (the vendor library). An exception that escapes it
+// becomes a Failure thrown from here, after the processor state is sound
+// again. The destructors of the frames in between are not run, so the lambda
+// should do nothing but the call: arguments that own resources are built by
+// the caller, whose frames unwind normally.
 template <class Call>
 auto CallForeign(Call&& call) -> decltype(call()) {
     using Result = decltype(call());

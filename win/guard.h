@@ -29,8 +29,9 @@ void ShowFailure(const Failure& failure) noexcept;
 // ours (the C++ runtime's own exceptions).
 Failure ForeignFailure(std::exception_ptr caught) noexcept;
 
-// Runs body; a failure it raises, and a processor fault in our own code
-// while it runs, end in the failure dialog. True when body ran to its end.
+// Runs body; a failure it raises, and any other exception that leaves it
+// unhandled (a processor fault, a software exception), end in the failure
+// dialog. True when body ran to its end.
 template <class Body>
 bool Guarded(Body&& body) noexcept {
     try {

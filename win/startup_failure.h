@@ -17,8 +17,9 @@ namespace pix {
 void ShowFatalFault(const faults::Fault& fault) noexcept;
 void ShowFatalFailure(std::exception_ptr caught, const void* raisingAddress) noexcept;
 
-// Runs steps(argument) under a trap for faults in our own code. A failure or
-// fault that escapes gets the fatal box; false then. The raising address of a
+// Runs steps(argument) under a trap of our own code's scope. A failure, or
+// any other exception that escapes (a processor fault; a software exception,
+// "External exception %x"), gets the fatal box; false then. The raising address of a
 // C++ failure is this function's return address: the point of the start-up
 // from which the failed step was run (a C++ exception carries no address).
 bool RunStartupSteps(void (*steps)(void*), void* argument) noexcept;

@@ -16,7 +16,7 @@
 
 // The caller's return address, seen from inside a function; and, on GCC, a
 // jump buffer that a later jump returns to without unwinding anything
-// (win/faults.cpp; MSVC uses its structured exception handling there).
+// (win/faults.cpp on i686; MSVC uses its structured exception handling there).
 #if PIX_MSVC
 #  define PIX_RETURN_ADDRESS() _ReturnAddress()
 #else
@@ -161,6 +161,43 @@ inline std::uint32_t Mxcsr() noexcept {
     return 0;
 #endif
 }
+
+inline void SetMxcsr(std::uint32_t csr) noexcept {
+#if PIX_GNU && (PIX_X86_32 || PIX_X86_64)
+    __asm__ __volatile__("ldmxcsr %0" : : "m"(csr) : "memory");
+#elif PIX_MSVC
+    _mm_setcsr(csr);
+#else
+    (void)csr;
+#endif
+}
+
+// Every SSE exception masked, no flag raised, rounding to nearest.
+inline constexpr std::uint32_t kMxcsrQuiet = 0x1F80;
+
+// Whether a Windows exception code is one under which this compiler's own C++
+// exceptions travel: GCC on x86_64 raises its throws as 0x20474343 ("GCC")
+// and its collided and forced unwinds as 0x21474343 and 0x22474343; MSVC
+// raises 0xE06D7363. GCC on i686 unwinds with DWARF-2 tables and raises none.
+inline bool IsCxxExceptionCode(std::uint32_t code) noexcept {
+#if PIX_MSVC
+    return code == 0xE06D7363u;
+#elif PIX_X86_64
+    return (code & 0xF0FFFFFFu) == 0x20474343u;
+#else
+    (void)code;
+    return false;
+#endif
+}
+
+// Whether another module's C++ exception may be taken over on its way and
+// unwound like any other exception: MSVC's runtime allows it; GCC's unwinder
+// keeps its target inside the exception and must finish what it started.
+#if PIX_MSVC
+inline constexpr bool kCxxExceptionsCanBeTakenOver = true;
+#else
+inline constexpr bool kCxxExceptionsCanBeTakenOver = false;
+#endif
 
 // The stack pointer here and now; the tests of the calling convention use it.
 inline std::uintptr_t StackPointer() noexcept {

@@ -8,7 +8,13 @@ PIX_PACKAGES=(
     cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick icoutils
+    nlohmann-json3-dev python3 nodejs openssl
 )
+
+# The independent BR Code reader of the bank 001 tests, from npm, kept in the
+# build folder. Debian's npm comes along unless a node that carries its own is there.
+PIX_NPM_PACKAGES=(pix-utils@2.8.2)
+PIX_NODE_MODULES=$PIX_BUILD/node
 
 pix_log() { printf '%s\n' "$*" >&2; }
 
@@ -25,6 +31,20 @@ pix_install_packages() {
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Installs the npm packages into $PIX_NODE_MODULES; quick when they are there.
+pix_install_npm() {
+    [ -f "$PIX_NODE_MODULES/.installed" ] && [ "$(cat "$PIX_NODE_MODULES/.installed")" = "${PIX_NPM_PACKAGES[*]}" ] && return 0
+    if ! command -v npm >/dev/null; then
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo=sudo
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm >/dev/null || return 1
+    fi
+    pix_log "Installing from npm: ${PIX_NPM_PACKAGES[*]}"
+    mkdir -p "$PIX_NODE_MODULES"
+    npm install --prefix "$PIX_NODE_MODULES" --no-audit --no-fund --silent "${PIX_NPM_PACKAGES[@]}" >/dev/null || return 1
+    printf '%s' "${PIX_NPM_PACKAGES[*]}" >"$PIX_NODE_MODULES/.installed"
 }
 
 # Configures one preset (again whenever the presets or the toolchain files

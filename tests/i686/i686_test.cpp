@@ -1,6 +1,9 @@
 // The i686 build, the one users run, end to end in an emulated 32-bit Wine:
 // it starts, binds NewPix of a 32-bit library, passes its arguments by the
-// 32-bit stdcall contract, shows the answer, and ends.
+// 32-bit stdcall contract, shows the answer, turns a software exception that
+// leaves the library into the failure dialog, leaves alone what the library
+// handles itself, and ends. (Processor faults are not tested here: the
+// emulation reports them wrongly.)
 #include <cstring>
 #include <string>
 #include <vector>
@@ -189,4 +192,60 @@ PIX_TEST(OnlyThePlainExportBinds) {
         REQUIRE(run.WaitForExit(60000));
         if (library.starts) CHECK_EQ(run.ExitCode(), 0ul);
     }
+}
+
+// Software exceptions that leave NewPix (0xE0424242, continuable and not)
+// end in the failure dialog and the program goes on; a C++ exception that
+// the library throws and catches never reaches PixGen: its answer is
+// appended. On i686 the trap is a registration on the fs:[0] chain, which
+// this build alone exercises. The library's IsBadReadPtr probe is left out:
+// the emulation reports its fault as an illegal instruction (C000001D),
+// which Windows' handler inside IsBadReadPtr rightly does not take.
+PIX_TEST(ExceptionsFromTheLibrary) {
+    const std::wstring modeFile = Scratch(L"exceptions-mode.txt");
+    StartOptions options;
+    options.environment.push_back({L"QUELVANO_MODE_FILE", modeFile});
+    Running pixgen = StartPixGen(L"exceptions", Layout(), options);
+    REQUIRE(pixgen.main != nullptr);
+    SetField(pixgen.main, pix::ids::edtValor, u"1");
+    const HWND button = FindDescendantById(pixgen.main, pix::ids::Button2);
+    const HWND memo = FindDescendantById(pixgen.main, pix::ids::Memo1);
+    REQUIRE(button != nullptr && memo != nullptr);
+    constexpr DWORD kEmulated = 60000;  // emulation is slow
+
+    // A press that must not fail: the click returns, and the memo grows by the answer.
+    const auto pressAnswered = [&](const char* mode, const std::wstring& answer) {
+        Context row(std::string("mode '") + mode + "'");
+        WriteFileBytes(modeFile, mode);
+        const std::wstring before = Text(memo);
+        DWORD_PTR ignored = 0;
+        CHECK(SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kEmulated, &ignored) != 0);
+        CHECK(FindMessageBox(pixgen.process, pixgen.main) == nullptr);
+        const std::wstring after = Text(memo);
+        if (answer.empty())
+            CHECK(after.size() > before.size() + 4);
+        else if (!CHECK_EQ(after, before + answer + L"\r\n\r\n"))
+            Note("result area: " + Utf8(after));
+    };
+
+    pressAnswered("cxx", L"cxx: caught");
+    for (const char* mode : {"raise", "raise-noncontinuable", "raise"}) {
+        Context row(std::string("mode '") + mode + "'");
+        WriteFileBytes(modeFile, mode);
+        const std::wstring before = Text(memo);
+        PostMessageW(button, BM_CLICK, 0, 0);
+        const HWND box = WaitForMessageBox(pixgen.process, pixgen.main, kEmulated);
+        REQUIRE(box != nullptr);
+        CHECK_EQ(MessageBoxText(box), std::wstring(L"External exception E0424242."));
+        CHECK_EQ(Text(box), std::wstring(L"Pixgen"));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        REQUIRE(WaitUntil([&] { return !IsWindow(box); }, kEmulated));
+        REQUIRE(WaitUntil([&] { return IsWindowEnabled(pixgen.main) != FALSE; }, kEmulated));
+        CHECK_EQ(Text(memo), before);
+        pressAnswered("", L"");
+    }
+
+    PostMessageW(pixgen.main, WM_CLOSE, 0, 0);
+    REQUIRE(pixgen.process.WaitForExit(kEmulated));
+    CHECK_EQ(pixgen.process.ExitCode(), 0ul);
 }

@@ -229,6 +229,7 @@ const std::vector<const char*>& AllowedSystemDlls() {
     static const std::vector<const char*> dlls = {
         "kernel32.dll", "user32.dll",   "gdi32.dll",   "comctl32.dll", "comdlg32.dll", "ole32.dll",
         "oleaut32.dll", "uxtheme.dll",  "advapi32.dll", "shell32.dll",  "msvcrt.dll",
+        "winhttp.dll",  "crypt32.dll",  // the bank 001 library's transport
     };
     return dlls;
 }

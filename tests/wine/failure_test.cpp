@@ -1,9 +1,10 @@
 // Failure reporting seen from outside: the failure dialog after a failed
-// Gerar press (a processor fault inside the library, an amount that cannot be
-// converted), the state the program is in afterwards, and the fatal failure
-// box of a start-up that fails. And, inside this test program itself, the
-// trapping of processor faults that PixGen's guard relies on, with the same
-// code PixGen is built from.
+// Gerar press (a processor fault inside the library, a software exception it
+// leaves uncaught, an amount that cannot be converted), the state the program
+// is in afterwards, what the library handles itself and never shows, and the
+// fatal failure box of a start-up that fails. And, inside this test program
+// itself, the trapping of exceptions that PixGen's guard relies on, with the
+// same code PixGen is built from.
 #include "tests/wine/driver/driver.h"
 
 #include <tlhelp32.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
+#include <stdexcept>
 
 #include "base/core/compiler.h"
 #include "tests/fixtures/sample_charge.h"
@@ -197,6 +199,17 @@ const FaultRow kFaults[] = {
     {"stackoverflow", L"Stack overflow."},
 };
 
+// Software exceptions the library raises and does not catch: 0xE0424242,
+// continuable and not.
+const FaultRow kSoftwareExceptions[] = {
+    {"raise", L"External exception E0424242."},
+    {"raise-noncontinuable", L"External exception E0424242."},
+};
+
+// Every way out of the library that the dialog shows, for the long runs.
+const FaultRow kEscapes[] = {kFaults[0], kFaults[1], kFaults[2], kFaults[3], kSoftwareExceptions[0],
+                             kSoftwareExceptions[1]};
+
 void CheckFaultMessage(const Pix& pix, const FaultRow& row, const std::wstring& message) {
     if (row.message)
         CHECK_EQ(message, std::wstring(row.message));
@@ -315,12 +328,64 @@ PIX_TEST(FaultsInsideTheLibrary) {
     CHECK(pix.process.Running());
 }
 
-// A hundred faults in a row, of every kind, then a press that works.
-PIX_TEST(HundredFaults) {
+// A software exception that leaves NewPix: the dialog says "External
+// exception" with its code, the program is as it was, the next press works,
+// and the program ends normally afterwards.
+PIX_TEST(SoftwareExceptionsFromTheLibrary) {
+    Pix pix = StartPixGen(L"software");
+    FillInputs(pix, L"7");
+    for (const FaultRow& row : kSoftwareExceptions) {
+        Context context(row.mode);
+        for (int time = 1; time <= 2; ++time) {
+            Context attempt("press " + std::to_string(time));
+            pix.Mode(row.mode);
+            const std::size_t calls = pix.Calls();
+            CheckFaultMessage(pix, row, PressAndExpectFailure(pix, L"Pixgen"));
+            CHECK_EQ(pix.Calls(), calls + 1);
+        }
+        CheckNormalPress(pix);
+    }
+    Close(pix);
+    CHECK_EQ(pix.process.ExitCode(), DWORD{0});
+}
+
+// What the library handles itself never reaches PixGen: a processor fault
+// taken by the system function it calls (IsBadReadPtr), a C++ exception it
+// throws and catches. No dialog; its answer is appended.
+PIX_TEST(HandledInsideTheLibrary) {
+    Pix pix = StartPixGen(L"handled-inside");
+    FillInputs(pix, L"7");
+    const struct {
+        const char* mode;
+        const wchar_t* answer;
+    } cases[] = {
+        {"probe", L"probe: unreadable"},
+        {"cxx", L"cxx: caught"},
+        {"probe", L"probe: unreadable"},
+    };
+    for (const auto& c : cases) {
+        Context context(c.mode);
+        pix.Mode(c.mode);
+        const std::size_t calls = pix.Calls();
+        const std::wstring memo = Text(pix.Control(ids::Memo1));
+        ClickGerar(pix);
+        const std::wstring expected = memo + c.answer + L"\r\n\r\n";
+        const bool answered = WaitUntil([&] { return Text(pix.Control(ids::Memo1)) == expected; }, kReactTimeout);
+        if (!CHECK(answered)) Note("result area: " + Utf8(Text(pix.Control(ids::Memo1))));
+        CHECK(FindFailureDialog(pix) == nullptr);
+        CHECK_EQ(pix.Calls(), calls + 1);
+    }
+    CheckNormalPress(pix);
+}
+
+// A hundred escapes in a row, processor faults and software exceptions of
+// every kind, then a press that works.
+PIX_TEST(HundredEscapes) {
     Pix pix = StartPixGen(L"hundred");
     FillInputs(pix, L"1");
+    constexpr std::size_t kinds = sizeof kEscapes / sizeof kEscapes[0];
     for (int i = 0; i < 100; ++i) {
-        const FaultRow& row = kFaults[i % 4];
+        const FaultRow& row = kEscapes[i % kinds];
         Context context(std::string(row.mode) + " #" + std::to_string(i + 1));
         pix.Mode(row.mode);
         ClickGerar(pix);
@@ -521,13 +586,9 @@ std::wstring OwnFailure(Body body, int& released) {
     return L"<no failure>";
 }
 
-// Resumes after the test's own software exception, when it gets to see it.
-int softwareExceptionsSeen = 0;
-LONG CALLBACK ResumeAfterTestException(EXCEPTION_POINTERS* info) {
-    if (info->ExceptionRecord->ExceptionCode != 0xE0001234) return EXCEPTION_CONTINUE_SEARCH;
-    ++softwareExceptionsSeen;
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
+// The test's own software exception.
+constexpr DWORD kTestException = 0xE0001234;
+PIX_NOINLINE void RaiseTestException(DWORD flags) { RaiseException(kTestException, flags, 0, nullptr); }
 
 using NewPixFn = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*,
                                                const wchar_t*, const wchar_t*, const wchar_t*, double, double);
@@ -632,20 +693,38 @@ PIX_TEST(FaultMessagesFromRecords) {
     VirtualFree(committed, 0, MEM_RELEASE);
 }
 
-// What the traps leave alone: software exceptions (a library may raise and
-// catch its own), and faults inside Windows' code outside a foreign call.
-PIX_TEST(LeavesOthersAlone) {
-    // A handler of our own, after the program's: it sees the exception only
-    // if the trap let it pass, and resumes after it.
-    const PVOID last = AddVectoredExceptionHandler(0, &ResumeAfterTestException);
-    REQUIRE(last != nullptr);
-    bool finished = false;
-    pix::faults::RunOrThrow(pix::faults::Scope::Foreign, [&] {
-        RaiseException(0xE0001234, 0, 0, nullptr);
+// What a trap takes: whatever leaves its body unhandled, software exceptions
+// too (continuable or not), but never what a frame inside handles, and never
+// our own C++ exceptions.
+PIX_TEST(WhatTheTrapTakes) {
+    using pix::faults::RunOrThrow;
+    using pix::faults::Scope;
+    const auto failureOf = [](Scope scope, DWORD flags) -> std::wstring {
+        try {
+            RunOrThrow(scope, [&] { RaiseTestException(flags); });
+        } catch (const pix::Failure& failure) {
+            return Message(failure);
+        }
+        return L"<no failure>";
+    };
+    for (const Scope scope : {Scope::Foreign, Scope::Own}) {
+        Context context(scope == Scope::Foreign ? "foreign" : "own");
+        CHECK_EQ(failureOf(scope, 0), std::wstring(L"External exception E0001234"));
+        CHECK_EQ(failureOf(scope, EXCEPTION_NONCONTINUABLE), std::wstring(L"External exception E0001234"));
+    }
+
+    // The innermost trap takes it; the outer one sees nothing, and its body
+    // goes on.
+    bool takenInside = false, finished = false;
+    RunOrThrow(Scope::Own, [&] {
+        try {
+            RunOrThrow(Scope::Foreign, [] { RaiseTestException(EXCEPTION_NONCONTINUABLE); });
+        } catch (const pix::Failure&) {
+            takenInside = true;
+        }
         finished = true;
     });
-    RemoveVectoredExceptionHandler(last);
-    CHECK_EQ(softwareExceptionsSeen, 1);
+    CHECK(takenInside);
     CHECK(finished);
 
     // IsBadReadPtr probes with a fault that Windows' code handles itself; a
@@ -653,13 +732,38 @@ PIX_TEST(LeavesOthersAlone) {
     void* reserved = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
     REQUIRE(reserved != nullptr);
     BOOL bad = FALSE;
-    pix::faults::RunOrThrow(pix::faults::Scope::Own, [&] { bad = IsBadReadPtr(reserved, 4); });
+    RunOrThrow(Scope::Own, [&] { bad = IsBadReadPtr(reserved, 4); });
+    CHECK(bad);
+    RunOrThrow(Scope::Foreign, [&] { bad = IsBadReadPtr(reserved, 4); });
     CHECK(bad);
     VirtualFree(reserved, 0, MEM_RELEASE);
+
+    // Our C++ exceptions pass unchanged, through both kinds of trap, and so
+    // do the ones caught inside.
+    for (const Scope scope : {Scope::Own, Scope::Foreign}) {
+        Context context(scope == Scope::Foreign ? "foreign" : "own");
+        std::string passed;
+        try {
+            RunOrThrow(scope, [] { throw std::runtime_error("passes"); });
+        } catch (const std::runtime_error& e) {
+            passed = e.what();
+        }
+        CHECK_EQ(passed, std::string("passes"));
+        int caughtInside = 0;
+        RunOrThrow(scope, [&] {
+            try {
+                throw std::logic_error("inside");
+            } catch (const std::logic_error&) {
+                ++caughtInside;
+            }
+        });
+        CHECK_EQ(caughtInside, 1);
+    }
 }
 
-// The library's faults through CallForeign in this process: the processor
-// state afterwards, a hundred in a row, stack overflows back to back.
+// What leaves the library through CallForeign in this process, and what it
+// handles itself: the processor state afterwards, a hundred escapes in a row,
+// stack overflows back to back.
 PIX_TEST(TrapsForeignFaults) {
     const HMODULE library = LoadLibraryW(RecordingLibrary().c_str());
     REQUIRE(library != nullptr);
@@ -672,7 +776,7 @@ PIX_TEST(TrapsForeignFaults) {
             const Counted counted{released};
             const wchar_t* answer = pix::CallForeign(
                 [&] { return newPix(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 1.0, 2.0); });
-            return answer ? L"answer" : L"null";
+            return answer ? L"answer: " + std::wstring(answer) : L"null";
         } catch (const pix::Failure& failure) {
             CHECK_EQ(released, 1);
             return Message(failure);
@@ -689,7 +793,11 @@ PIX_TEST(TrapsForeignFaults) {
         {L"stackoverflow", L"Stack overflow"},
         {L"stackoverflow", L"Stack overflow"},
         {L"read0", nullptr},
-        {L"crlf", L"answer"},
+        {L"raise", L"External exception E0424242"},
+        {L"raise-noncontinuable", L"External exception E0424242"},
+        {L"probe", L"answer: probe: unreadable"},
+        {L"cxx", L"answer: cxx: caught"},
+        {L"crlf", L"answer: linha 1\r\nlinha 2\r\n\r\nlinha 4"},
     };
     for (const auto& c : cases) {
         Context context(Utf8(c.mode));
@@ -705,10 +813,11 @@ PIX_TEST(TrapsForeignFaults) {
         volatile long double x = 3.0L;
         CHECK(std::fabs(static_cast<double>(x / 2.0L) - 1.5) < 1e-12);
     }
+    const wchar_t* const escapes[] = {L"read0", L"stackoverflow", L"raise", L"raise-noncontinuable"};
     int failures = 0;
-    for (int i = 0; i < 100; ++i) failures += call(i % 2 ? L"read0" : L"stackoverflow") != L"answer";
+    for (int i = 0; i < 100; ++i) failures += call(escapes[i % 4]).rfind(L"answer", 0) != 0;
     CHECK_EQ(failures, 100);
-    CHECK_EQ(call(L"crlf"), std::wstring(L"answer"));
+    CHECK_EQ(call(L"probe"), std::wstring(L"answer: probe: unreadable"));
     SetEnvironmentVariableW(L"QUELVANO_MODE", nullptr);
     FreeLibrary(library);
 }

@@ -429,7 +429,10 @@ struct RecordedPixGen {
     HWND Focus() const;
     std::vector<RecordedCall> Calls() const { return ReadRecording(record); }
     // What the library does at its next calls: "" answers, or "null", "crlf",
-    // "read0", "fpdiv0", "intdiv0", "stackoverflow".
+    // "read0", "fpdiv0", "intdiv0", "stackoverflow" (processor faults),
+    // "raise", "raise-noncontinuable" (0xE0424242 left uncaught), "probe"
+    // (answers "probe: unreadable" after IsBadReadPtr took its own fault),
+    // "cxx" (answers "cxx: caught" after a C++ exception thrown and caught).
     void Mode(const std::string& mode) const { WriteFileBytes(modeFile, mode); }
 };
 

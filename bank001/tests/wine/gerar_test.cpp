@@ -1,0 +1,90 @@
+// PixGen with the bank 001 Quelvano.dll beside it and the mock bank behind
+// it: a person fills the form, presses Gerar, and reads the result area.
+#include "tests/wine/driver/driver.h"
+
+#include <string>
+
+#include "bank001/core/text.h"
+#include "bank001/tests/wine/mock_client.h"
+#include "form/core/control_ids.h"
+
+using namespace pixtest;
+using namespace bank001::testing;
+namespace ids = pix::ids;
+
+namespace {
+
+std::wstring W(const std::string& utf8) {
+    const std::u16string text = bank001::Utf16(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+// PixGen started with the bank 001 library and its Quelvano.ini aimed at the mock.
+RecordedPixGen StartWithBank001(const std::wstring& folder) {
+    Layout layout;
+    layout.library = RequiredEnvironment(L"PIX_BANK001");
+    RecordedPixGen pix = StartRecorded(folder, layout);
+    const std::string url = MockUrl();
+    WriteFileBytes(Scratch(folder + L"\\Quelvano.ini"), "[bank001]\r\noauth_url=" + url + "\r\napi_url=" + url + "\r\n");
+    REQUIRE(Responds(pix.main));
+    return pix;
+}
+
+void Fill(const RecordedPixGen& pix) {
+    const std::pair<int, std::string> fields[] = {
+        {ids::edtDeveloperApplicationKey, kAppKey}, {ids::edtClientId, kClientId},
+        {ids::edtClientSecret, kSecret},           {ids::edtConvenio, "3128557"},
+        {ids::edtCodigoSolicitacaoBancoCentral, "12ABC34501DE35"},
+        {ids::edtBoleto, "0000000001"},            {ids::edtValor, "123.45"},
+    };
+    for (const auto& [id, text] : fields) {
+        const std::wstring wide = W(text);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(pix.Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
+                            kReactTimeout, &ignored);
+        REQUIRE_EQ(Text(pix.Control(id)), wide);
+    }
+}
+
+// A click on Gerar as a person makes it; the result area once it has grown.
+std::wstring PressGerar(const RecordedPixGen& pix) {
+    const HWND memo = pix.Control(ids::Memo1);
+    const std::wstring before = Text(memo);
+    REQUIRE(BringToFront(pix.main));
+    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
+    REQUIRE(WaitUntil([&] { return Text(memo) != before || FindMessageBox(pix.process, pix.main); }, 30000));
+    CHECK(FindMessageBox(pix.process, pix.main) == nullptr);
+    return Text(memo).substr(before.size());
+}
+
+}  // namespace
+
+PIX_TEST(GerarAppendsTheCode) {
+    MockBank mock;
+    mock.Script({TokenAnswer(), PixAnswer()});
+    RecordedPixGen pix = StartWithBank001(L"gerar-code");
+    Fill(pix);
+    const std::wstring added = PressGerar(pix);
+    // The code on a line of its own, then the txid and the location, then the empty line.
+    const std::wstring expected = W(std::string("Pix copia e cola do boleto ") + kNossoNumero + ":\r\n" + kEmv +
+                                    "\r\nTxId: BOLETO31285570000000001DATA21122021\r\n"
+                                    "Location: qrcodepix-h.bb.com.br/pix/v2/cobv/9b8a7c6d\r\n\r\n");
+    CHECK_EQ(added, expected);
+    const std::wstring list = Environment(L"BANK001_EMV_FILE");
+    if (!list.empty()) WriteFileBytes(list, ReadFileBytes(list) + "12345 " + kEmv + "\n");
+    const json requests = mock.Requests();
+    CHECK_EQ(requests.size(), std::size_t{2});
+    Close(pix);
+}
+
+PIX_TEST(GerarAppendsTheBanksMessage) {
+    MockBank mock;
+    mock.Script({TokenAnswer(),
+                 Answer(400, R"({"erros":[{"codigo":"4874915","mensagem":"Nosso número não cadastrado.","providencia":"Registre o boleto antes."}]})")});
+    RecordedPixGen pix = StartWithBank001(L"gerar-error");
+    Fill(pix);
+    CHECK_EQ(PressGerar(pix),
+             W("Erro: o banco recusou o pedido (HTTP 400): Nosso número não cadastrado. (código 4874915). "
+               "Providência: Registre o boleto antes.\r\n\r\n"));
+    Close(pix);
+}

@@ -1,0 +1,53 @@
+// The bank's requests over WinHTTP: the system's proxy settings and trust
+// store, timeouts on every step, no redirects, no cookies.
+#pragma once
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <utility>
+
+#include "bank001/core/flow.h"
+
+namespace bank001 {
+
+// Owns one WinHTTP handle. Move-only.
+class InternetHandle {
+public:
+    InternetHandle() = default;
+    explicit InternetHandle(HINTERNET handle) noexcept : handle_(handle) {}
+    InternetHandle(InternetHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    InternetHandle& operator=(InternetHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    ~InternetHandle() { Close(); }
+
+    HINTERNET Get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != nullptr; }
+
+private:
+    void Close() noexcept {
+        if (handle_) WinHttpCloseHandle(handle_);
+        handle_ = nullptr;
+    }
+    HINTERNET handle_ = nullptr;
+};
+
+// Lives for one NewPix call: its sessions (one direct for loopback hosts,
+// one through the system proxy otherwise) close with it.
+class WinHttpTransport : public Transport {
+public:
+    HttpResponse Send(const HttpRequest& request, const Settings& settings) override;
+
+private:
+    HINTERNET Session(bool direct, unsigned timeoutMs, std::string& error);
+    InternetHandle direct_, proxied_;
+};
+
+}  // namespace bank001
