@@ -115,18 +115,46 @@ struct Converted {
 
 // Correctly rounded binary64 conversion of parts ----------------------------
 
-// The decimal digits from which any value rounds to infinity in extended
-// precision (the largest value plus half a unit in its last place), leading
-// digit at 10^4932.
-constexpr std::string_view kExtendedLimitDigits = "118973149535723176505351158982";
+// The extended limit: the largest value plus half a unit in its last place,
+// (2^65 - 1) x 2^16319, from which any value rounds to infinity in extended
+// precision. Its leading digits, at 10^4932, settle nearly every text.
+constexpr std::string_view kExtendedLimitLeadingDigits = "118973149535723176505351158982";
 constexpr long long kExtendedLimitExponent = 4932;
 
-// Whether d1.d2d3... x 10^exponent10 lies beyond the extended range.
+// All 4933 decimal digits of the limit (it is an integer, and its last digit
+// is not 0), for the rare text that agrees with the leading ones: worked out
+// when needed rather than carried in the program.
+std::string ExtendedLimitDigits() {
+    std::uint32_t words[512] = {};  // least significant first
+    for (int bit = 16319; bit < 16384; ++bit) words[bit / 32] |= 1u << (bit % 32);
+    std::string reversed;
+    for (int top = 511; top >= 0;) {
+        std::uint64_t remainder = 0;
+        for (int i = top; i >= 0; --i) {
+            const std::uint64_t current = (remainder << 32) | words[i];
+            words[i] = static_cast<std::uint32_t>(current / 1000000000u);
+            remainder = current % 1000000000u;
+        }
+        for (int i = 0; i < 9; ++i, remainder /= 10) reversed += static_cast<char>('0' + remainder % 10);
+        while (top >= 0 && words[top] == 0) --top;
+    }
+    while (!reversed.empty() && reversed.back() == '0') reversed.pop_back();
+    return std::string(reversed.rbegin(), reversed.rend());
+}
+
+// Whether d1.d2d3... x 10^exponent10 (digits without leading zeros) reaches
+// the extended limit.
 bool BeyondExtended(std::string_view digits, long long exponent10) {
     if (exponent10 != kExtendedLimitExponent) return exponent10 > kExtendedLimitExponent;
-    const std::size_t n = std::min(digits.size(), kExtendedLimitDigits.size());
-    const int order = digits.substr(0, n).compare(kExtendedLimitDigits.substr(0, n));
-    return order != 0 ? order > 0 : digits.size() >= kExtendedLimitDigits.size();
+    const std::size_t n = std::min(digits.size(), kExtendedLimitLeadingDigits.size());
+    const int order = digits.substr(0, n).compare(kExtendedLimitLeadingDigits.substr(0, n));
+    if (order != 0) return order > 0;
+    if (digits.size() < kExtendedLimitLeadingDigits.size()) return false;  // the limit's digits go on
+    const std::string limit = ExtendedLimitDigits();
+    const std::size_t m = std::min(digits.size(), limit.size());
+    const int exactOrder = digits.substr(0, m).compare(std::string_view(limit).substr(0, m));
+    // Agreeing with all of the limit's digits, the text equals it or lies beyond.
+    return exactOrder != 0 ? exactOrder > 0 : digits.size() >= limit.size();
 }
 
 void ConvertCorrectlyRounded(const AmountParts& parts, Converted* out) {
