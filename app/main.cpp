@@ -9,6 +9,25 @@
 
 namespace {
 
+// Libraries loaded from here on come from the system folder alone, never
+// from the current folder or the program's own, where a planted copy could
+// wait (a program run from a downloads folder). Vista's kernel32 has the
+// function only with an update, so it is looked up; without it, taking the
+// current folder out of the search is what Vista allows. Quelvano.dll is
+// bound at load time, before this runs, and stays the one taken from the
+// program's folder.
+void SearchLibrariesInTheSystemFolderOnly() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    // Through void(*)() so the compiler accepts the change of type.
+    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
+                                         GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                   : nullptr;
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    if (setDefault && setDefault(kSearchSystem32)) return;
+    SetDllDirectoryW(L"");
+}
+
 int StartupShowState() {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -19,6 +38,7 @@ int StartupShowState() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    SearchLibrariesInTheSystemFolderOnly();
     // The thread environment. The command line is not read.
     SetThreadLocale(LOCALE_USER_DEFAULT);
     pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
