@@ -7,6 +7,8 @@
 #include "win/startup_failure.h"
 #include "form/main_form.h"
 
+PIX_DEFINE_QUIET_TERMINATE_HANDLER()
+
 namespace {
 
 // Libraries loaded from here on come from the system folder alone, never

@@ -9,3 +9,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${PIX_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Every function and object in a section of its own, in every target
+# (the platform-free libraries are made before cmake/windows.cmake runs), so
+# that the linker drops whatever the program does not use.
+set(CMAKE_C_FLAGS_INIT "-ffunction-sections -fdata-sections")
+set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")

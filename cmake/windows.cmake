@@ -7,8 +7,8 @@ add_compile_definitions(_WIN32_WINNT=0x0600 WINVER=0x0600 UNICODE _UNICODE NOMIN
 if(MINGW)
     # No runtime DLL beside the program: only Windows' own and Quelvano.dll.
     add_link_options(-static -static-libgcc -static-libstdc++)
-    # Small files: unused code and data are dropped, symbols stripped.
-    add_compile_options(-ffunction-sections -fdata-sections)
+    # Small files: unused code and data (in sections of their own, see
+    # cmake/mingw-common.cmake) are dropped, symbols stripped.
     add_link_options(-Wl,--gc-sections -s)
 endif()
 
