@@ -19,8 +19,6 @@
 #include "tests/fixtures/sample_charge.h"
 #include "tests/wine/driver/driver.h"
 
-#include <psapi.h>
-
 using namespace pixtest;
 namespace ids = pix::ids;
 
@@ -109,16 +107,12 @@ PIX_TEST(Startup) {
 
 // --- presses and what the process holds -----------------------------------------
 
+// Under Wine the Linux process stands in for what Wine does not count
+// (MeasureHoldings).
 void Measure(Output& out, const Process& process, const std::string& moment) {
-    DWORD handles = 0;
-    GetProcessHandleCount(process.Handle(), &handles);
-    PROCESS_MEMORY_COUNTERS_EX memory{};
-    memory.cb = sizeof memory;
-    GetProcessMemoryInfo(process.Handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-    out.Line(moment + " " + std::to_string(handles) + " " +
-             std::to_string(GetGuiResources(process.Handle(), GR_GDIOBJECTS)) + " " +
-             std::to_string(GetGuiResources(process.Handle(), GR_USEROBJECTS)) + " " +
-             std::to_string(memory.PrivateUsage));
+    const Holdings h = MeasureHoldings(process);
+    out.Line(moment + " " + std::to_string(h.handles) + " " + std::to_string(h.gdiObjects) + " " +
+             std::to_string(h.userObjects) + " " + std::to_string(h.privateBytes));
 }
 
 std::size_t TextLength(HWND window) {

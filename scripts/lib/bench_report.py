@@ -192,8 +192,9 @@ def main():
     for moment, h, g, u, pb in rows:
         w(f"| {moment} | {h} | {g} | {u} | {pb:,} |")
     w("")
-    w("GDI and USER objects read 0 where the platform does not count them (Wine 8). The result area's own text "
-      "(at most 1,000 answers) is part of the private bytes.")
+    w("Under Wine 8, which answers these questions about another process with 0, the handles are the Linux "
+      "process's open file descriptors and the private bytes its anonymous resident memory; GDI and USER objects "
+      "read 0 there. The result area's own text (at most 1,000 answers) is part of the private bytes.")
     w("")
     with open(os.path.join(a.runs, "idle.txt")) as f:
         cpu, wall = (float(x) for x in f.read().split())
