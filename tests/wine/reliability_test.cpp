@@ -259,21 +259,20 @@ PIX_TEST(HugeFields) {
 
     // (Not a megabyte of one digit: a run of a million characters of one
     // script takes Wine's edit control minutes to shape.)
-    const std::wstring digits = Huge(L'7');
-    Paste(pix, clipboardOwner.Handle(), ids::edtValor, digits);
-    CHECK_EQ(TextLength(pix.Control(ids::edtValor)), digits.size());
+    const std::wstring amount = Huge(L'7');
+    Paste(pix, clipboardOwner.Handle(), ids::edtValor, amount);
+    CHECK_EQ(TextLength(pix.Control(ids::edtValor)), amount.size());
     ClickGerar(pix);
     const HWND dialog = WaitForMessageBox(pix.process, pix.main, kHugeTimeout);
     if (CHECK(dialog != nullptr)) {
         const std::wstring message = MessageBoxText(dialog);
-        CHECK_EQ(message.size(), digits.size() + std::wstring(L"'' is not a valid floating point value.").size());
-        CHECK(message.compare(0, 8, L"'7777777") == 0);
+        CHECK(message == L"'" + amount + L"' is not a valid floating point value.");
         AnswerByEnter(dialog);
         CHECK(WaitUntil([&] { return MainWindowActive(pix); }, kHugeTimeout));
     }
     CHECK_EQ(pix.Calls().size(), std::size_t{1});
     CHECK_EQ(TextLength(memo), memoBefore + 4);
-    CHECK(Text(pix.Control(ids::edtValor)) == digits);
+    CHECK(Text(pix.Control(ids::edtValor)) == amount);
     CHECK(pix.process.Running());
     Close(pix);
 }
