@@ -7,7 +7,29 @@
 #include "win/startup_failure.h"
 #include "form/main_form.h"
 
+PIX_DEFINE_QUIET_TERMINATE_HANDLER()
+
 namespace {
+
+// Libraries loaded from here on are searched for in the program's folder and
+// the system folder alone, never in the current folder or along PATH, where
+// a planted copy could wait (a document opened from a downloads folder). The
+// program's folder stays: it is where Quelvano.dll must be, and a vendor
+// library may load helpers of its own from beside itself. The program's own
+// loads name the system folder in full. Vista's kernel32 has the function
+// only with an update, so it is looked up; without it, taking the current
+// folder out of the search is what Vista allows.
+void SearchLibrariesInSafeFoldersOnly() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    // Through void(*)() so the compiler accepts the change of type.
+    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
+                                         GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                   : nullptr;
+    constexpr DWORD kSearchDefaultDirs = 0x00001000;  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+    if (setDefault && setDefault(kSearchDefaultDirs)) return;
+    SetDllDirectoryW(L"");
+}
 
 int StartupShowState() {
     STARTUPINFOW startup{};
@@ -19,6 +41,7 @@ int StartupShowState() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    SearchLibrariesInSafeFoldersOnly();
     // The thread environment. The command line is not read.
     SetThreadLocale(LOCALE_USER_DEFAULT);
     pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);

@@ -10,8 +10,8 @@ add_compile_definitions(_WIN32_WINNT=0x0600 WINVER=0x0600 UNICODE _UNICODE NOMIN
 if(MINGW)
     # No runtime DLL beside the program: only Windows' own and Quelvano.dll.
     add_link_options(-static -static-libgcc -static-libstdc++)
-    # Small files: unused code and data are dropped, symbols stripped.
-    add_compile_options(-ffunction-sections -fdata-sections)
+    # Small files: unused code and data (in sections of their own, see
+    # cmake/mingw-common.cmake) are dropped, symbols stripped.
     add_link_options(-Wl,--gc-sections -s)
 endif()
 
@@ -68,7 +68,8 @@ add_dependencies(PixGen style_packed)
 pix_layer_root(PixGen app base win form style pixlib)
 target_link_libraries(PixGen PRIVATE pix_form pix_style ole32)
 if(MINGW)
-    target_link_options(PixGen PRIVATE -municode)
+    # The link map shows what each part costs (scripts/bench reads it).
+    target_link_options(PixGen PRIVATE -municode -Wl,-Map=${CMAKE_BINARY_DIR}/PixGen.map)
 endif()
 set_target_properties(PixGen PROPERTIES OUTPUT_NAME PixGen)
 
@@ -119,4 +120,32 @@ if(TARGET pixtest_driver)
     add_executable(trap_bench bench/trap_bench.cpp)
     target_link_libraries(trap_bench PRIVATE pixtest_driver pix_win)
     set_target_properties(trap_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endif()
+
+# What scripts/bench measures (never ctest): the bare window, the smallest
+# comparable program with PixGen's flags and manifest; PixGen with its
+# presses timed (form/press_timing.h), the same sources with one definition
+# more, as PixGen.exe in a folder of its own; and the driver of both.
+add_executable(BareWindow WIN32 bench/bare/bare.cpp bench/bare/bare.rc)
+if(MINGW)
+    target_link_options(BareWindow PRIVATE -municode)
+endif()
+set_target_properties(BareWindow PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+
+pix_windows_layer(pix_form_timed form SEES base win pixlib
+    LINKS pix_win form_core pixlib_core quelvano_import_lib comctl32)
+target_compile_definitions(pix_form_timed PRIVATE PIX_BENCH_PRESS_TIMING=1)
+add_executable(PixGenTimed WIN32 ${PIXGEN_SOURCES} app/pixgen.rc)
+pix_layer_root(PixGenTimed app base win form style pixlib)
+target_link_libraries(PixGenTimed PRIVATE pix_form_timed pix_style ole32)
+if(MINGW)
+    target_link_options(PixGenTimed PRIVATE -municode)
+endif()
+set_target_properties(PixGenTimed PROPERTIES OUTPUT_NAME PixGen RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench/timed)
+
+if(TARGET pixtest_driver)
+    add_executable(pixgen_bench bench/pixgen_bench.cpp)
+    target_link_libraries(pixgen_bench PRIVATE pixtest_driver psapi)
+    set_target_properties(pixgen_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    add_dependencies(pixgen_bench PixGen PixGenTimed BareWindow Quelvano)
 endif()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 #if defined(_MSC_VER) && !defined(__clang__)
 #  define PIX_MSVC 1
@@ -24,6 +25,19 @@
 #  define PIX_JUMP_BUFFER(name) void* name[5]
 #  define PIX_SET_JUMP(buffer) __builtin_setjmp(buffer)
 #  define PIX_JUMP(buffer) __builtin_longjmp(buffer, 1)
+#endif
+
+// GCC's C++ runtime terminates by printing the pending exception's type,
+// demangled, to the standard error stream before abort(). A GUI program has
+// no such stream, and the demangler behind it is a ninth of PixGen.exe; the
+// program defines this quiet handler once (app/main.cpp): abort() alone.
+#if PIX_GNU && defined(__MINGW32__)
+#  define PIX_DEFINE_QUIET_TERMINATE_HANDLER() \
+      namespace __gnu_cxx {                    \
+      void __verbose_terminate_handler() { std::abort(); } \
+      }
+#else
+#  define PIX_DEFINE_QUIET_TERMINATE_HANDLER()
 #endif
 
 #if defined(_M_IX86) || defined(__i386__)

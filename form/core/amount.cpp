@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -12,24 +11,17 @@
 
 #include "base/core/compiler.h"
 #include "base/core/failure.h"
+#include "form/core/amount_parts.h"
 
 namespace pix {
+
+using amount_detail::AmountParts;
+using amount_detail::Converted;
 
 namespace {
 
 // Exponent digits are read while the exponent is below this.
 constexpr int kExponentReadLimit = 500;
-
-// A text that fits the grammar, taken apart.
-struct AmountParts {
-    bool negative = false;
-    std::u16string_view whole;     // digits before the separator
-    std::u16string_view fraction;  // digits after it
-    int exponent = 0;              // |exponent| <= 4999
-
-    // The power of ten that scales the integer made of all mantissa digits.
-    long long Scale() const { return exponent - static_cast<long long>(fraction.size()); }
-};
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 int DigitValue(char16_t c) { return c - u'0'; }
@@ -105,75 +97,6 @@ std::optional<AmountParts> Scan(std::u16string_view text, char16_t decimalSepara
 }
 
 [[noreturn]] void ThrowOverflow() { throw Failure(u"FloatingPointOverflow", u"Floating point overflow"); }
-
-// What one conversion left behind; written through memory so that it is
-// complete before the caller's control word comes back.
-struct Converted {
-    long double value = 0;
-    bool overflow = false;
-};
-
-// Correctly rounded binary64 conversion of parts ----------------------------
-
-// The decimal digits from which any value rounds to infinity in extended
-// precision (the largest value plus half a unit in its last place), leading
-// digit at 10^4932.
-constexpr std::string_view kExtendedLimitDigits = "118973149535723176505351158982";
-constexpr long long kExtendedLimitExponent = 4932;
-
-// Whether d1.d2d3... x 10^exponent10 lies beyond the extended range.
-bool BeyondExtended(std::string_view digits, long long exponent10) {
-    if (exponent10 != kExtendedLimitExponent) return exponent10 > kExtendedLimitExponent;
-    const std::size_t n = std::min(digits.size(), kExtendedLimitDigits.size());
-    const int order = digits.substr(0, n).compare(kExtendedLimitDigits.substr(0, n));
-    return order != 0 ? order > 0 : digits.size() >= kExtendedLimitDigits.size();
-}
-
-void ConvertCorrectlyRounded(const AmountParts& parts, Converted* out) {
-    std::string digits;
-    digits.reserve(parts.whole.size() + parts.fraction.size() + 24);
-    for (std::u16string_view run : {parts.whole, parts.fraction})
-        for (char16_t c : run)
-            if (!digits.empty() || c != u'0') digits += static_cast<char>(c);
-    const long double sign = parts.negative ? -1.0L : 1.0L;
-    if (digits.empty()) {
-        out->value = sign * 0.0L;
-        return;
-    }
-    const long long integerExponent10 = static_cast<long long>(digits.size()) - 1;
-    const long long valueExponent10 = integerExponent10 + parts.Scale();
-    if (BeyondExtended(digits, integerExponent10) || BeyondExtended(digits, valueExponent10)) {
-        out->overflow = true;
-        return;
-    }
-    // Far outside binary64 the digits need no reading.
-    if (valueExponent10 > DBL_MAX_10_EXP) {
-        out->value = sign * HUGE_VALL;
-        return;
-    }
-    if (valueExponent10 < DBL_MIN_10_EXP - DBL_DIG - 10) {
-        out->value = sign * 0.0L;
-        return;
-    }
-    digits += 'e';
-    digits += std::to_string(parts.Scale());
-    double value = 0;
-    const auto read = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (read.ec == std::errc::result_out_of_range) {
-        out->value = sign * (valueExponent10 < 0 ? 0.0L : HUGE_VALL);
-        return;
-    }
-    out->value = sign * static_cast<long double>(value);
-}
-
-// Should the library compute in the x87 unit, it gets binary64 precision, as
-// its rounding expects, and no exception faults.
-constexpr std::uint16_t kX87QuietDouble = 0x027F;
-
-PIX_NOINLINE void ConvertCorrectlyRoundedQuietly(const AmountParts& parts, Converted* out) {
-    const cpu::X87Section quiet(kX87QuietDouble);
-    ConvertCorrectlyRounded(parts, out);
-}
 
 // x87 extended-precision conversion -----------------------------------------
 
@@ -282,8 +205,10 @@ PIX_NOINLINE void RoundQuietly(long double value, double* rounded, bool* overflo
 
 #endif  // LDBL_MANT_DIG == 64
 
-long double Parse(std::u16string_view text, char16_t decimalSeparator,
-                  void (*convert)(const AmountParts&, Converted*)) {
+}  // namespace
+
+long double amount_detail::Parse(std::u16string_view text, char16_t decimalSeparator,
+                                 void (*convert)(const AmountParts&, Converted*)) {
     const std::optional<AmountParts> parts = Scan(text, decimalSeparator);
     if (!parts) ThrowNotAValue(text);
     Converted converted;
@@ -292,16 +217,10 @@ long double Parse(std::u16string_view text, char16_t decimalSeparator,
     return converted.value;
 }
 
-}  // namespace
-
-long double ParseAmountCorrectlyRounded(std::u16string_view text, char16_t decimalSeparator) {
-    return Parse(text, decimalSeparator, &ConvertCorrectlyRoundedQuietly);
-}
-
 #if LDBL_MANT_DIG == 64
 
 long double ParseAmount(std::u16string_view text, char16_t decimalSeparator) {
-    return Parse(text, decimalSeparator, &ConvertExtendedQuietly);
+    return amount_detail::Parse(text, decimalSeparator, &ConvertExtendedQuietly);
 }
 
 double RoundAmountToDouble(long double value) {

@@ -5,7 +5,7 @@ PIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 PIX_BUILD=${PIX_BUILD:-$PIX_ROOT/build}
 
 PIX_PACKAGES=(
-    cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+    cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev clang libfuzzer-14-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick icoutils
     nlohmann-json3-dev python3 nodejs openssl

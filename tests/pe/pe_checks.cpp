@@ -73,6 +73,10 @@ std::string DllProblem(const std::string& dll, bool quelvanoAllowed) {
     if (StartsIgnoringCase(dll, "api-ms-win-") || StartsIgnoringCase(dll, "ext-ms-win-"))
         return "imports from " + dll + ": an API set DLL, which Windows Vista lacks (Windows 8 and later)";
     if (SameIgnoringCase(dll, "shcore.dll")) return "imports from " + dll + ", which Windows Vista lacks (Windows 8.1 and later)";
+    const auto& plantable = PlantableSystemDlls();
+    if (std::any_of(plantable.begin(), plantable.end(), [&](const char* p) { return SameIgnoringCase(dll, p); }))
+        return "imports from " + dll + ", a Windows DLL that is not a KnownDLL on every Windows: the loader looks for it "
+               "in the program's folder first, where a planted copy could wait; load it at run time from the system folder";
     if (StartsIgnoringCase(dll, "libstdc++") || StartsIgnoringCase(dll, "libgcc") || StartsIgnoringCase(dll, "libwinpthread"))
         return "imports from " + dll + ", a compiler runtime DLL: the C++ runtime must be linked statically";
     return "imports from " + dll + ", which is not one of the allowed Windows DLLs";
@@ -225,11 +229,40 @@ const std::vector<NewerFunction>& FunctionsVistaLacks() {
 }
 
 const std::vector<const char*>& AllowedSystemDlls() {
-    // Extend only with DLLs that Windows Vista itself provides.
+    // A DLL imported by name is looked for in the program's folder before the
+    // system folder, unless Windows maps it from its own copy whatever the
+    // search order says. Two kinds are mapped so:
+    //  - KnownDLLs (HKLM\System\CurrentControlSet\Control\Session
+    //    Manager\KnownDLLs): these, the list shared by Vista, 7, 8, 8.1 and
+    //    10, come from the system's section objects, never from a folder.
+    //    Lists differ between versions; only names every one of them holds
+    //    are here (DLLs that some version lacks, such as lpk, usp10, urlmon or
+    //    wininet, are left out).
+    //  - comctl32.dll: never a KnownDLL, since versions 5 and 6 live side by
+    //    side; the embedded manifest (checked by CheckManifest) depends on
+    //    Microsoft.Windows.Common-Controls 6.0, so the loader binds it through
+    //    the activation context to the copy in the system's assembly store,
+    //    before any folder is searched. (A PixGen.exe.local folder could
+    //    redirect it, but Windows honours that for a program with a manifest
+    //    only where an administrator set DevOverrideEnable.)
+    // Everything else, uxtheme.dll and version.dll among them, would be taken
+    // from a planted copy beside the program: load those at run time from the
+    // system folder instead. Quelvano.dll is the one DLL meant to come from
+    // the program's folder.
     static const std::vector<const char*> dlls = {
-        "kernel32.dll", "user32.dll",   "gdi32.dll",   "comctl32.dll", "comdlg32.dll", "ole32.dll",
-        "oleaut32.dll", "uxtheme.dll",  "advapi32.dll", "shell32.dll",  "msvcrt.dll",
-        "winhttp.dll",  "crypt32.dll",  // the bank 001 library's transport
+        "kernel32.dll", "user32.dll", "gdi32.dll",   "advapi32.dll", "comdlg32.dll", "ole32.dll",  "oleaut32.dll",
+        "shell32.dll",  "shlwapi.dll", "imm32.dll", "msvcrt.dll",   "psapi.dll",    "rpcrt4.dll", "ws2_32.dll",
+        "comctl32.dll",
+    };
+    return dlls;
+}
+
+const std::vector<const char*>& PlantableSystemDlls() {
+    static const std::vector<const char*> dlls = {
+        "uxtheme.dll", "version.dll", "winmm.dll",   "dwmapi.dll",  "msimg32.dll",  "winspool.drv", "dbghelp.dll",
+        "propsys.dll", "wtsapi32.dll", "winhttp.dll", "iphlpapi.dll", "secur32.dll", "crypt32.dll",  "userenv.dll",
+        "netapi32.dll", "mpr.dll",     "oledlg.dll",  "hhctrl.ocx",  "wininet.dll",  "urlmon.dll",   "usp10.dll",
+        "lpk.dll",     "gdiplus.dll",  "d3d9.dll",    "opengl32.dll",
     };
     return dlls;
 }

@@ -38,8 +38,12 @@ struct NewerFunction {
 };
 const std::vector<NewerFunction>& FunctionsVistaLacks();
 
-// The Windows DLLs the program may import from (each present in Vista).
+// The Windows DLLs the program may import from: each present in Vista, and
+// each mapped from the system's own copy whatever lies in the program's
+// folder (the reasoning is with the list).
 const std::vector<const char*>& AllowedSystemDlls();
+// Windows DLLs that the loader would take from the program's folder first.
+const std::vector<const char*>& PlantableSystemDlls();
 
 std::vector<std::string> CheckPixGen(const PeFile& exe, Arch arch);
 std::vector<std::string> CheckQuelvano(const PeFile& dll, Arch arch);

@@ -476,6 +476,23 @@ TEST(ParseAmount, RejectsValuesBeyondTheExtendedRange) {
         u',');
 }
 
+// The limit, (2^65 - 1) x 2^16319, is 1.189731495357231765053511589829488...e4932:
+// a text that agrees with its first thirty digits lies below it or beyond
+// it by the digits that follow. The extended path's roundings may fall on
+// either side this close, so the correctly rounded path alone is held to it.
+TEST(ParseAmountCorrectlyRounded, DecidesTheExtendedLimitByAllItsDigits) {
+    const Case cases[] = {
+        TooLarge(u"1,18973149535723176505351158982E4932"),
+        TooLarge(u"1,189731495357231765053511589829E4932"),
+        TooLarge(u"-1,1897314953572317650535115898294886679662540E4932"),
+        TooLarge(u"118973149535723176505351158982948866796625E4890"),
+        Invalid(u"1,1897314953572317650535115898295E4932"),
+        Invalid(u"1,18973149535723176505351158983E4932"),
+        Invalid(u"-1,18973149535723176505351158982948866796625401E4932"),
+    };
+    for (const Case& c : cases) ExpectOutcome(kConverters[1], c, u',');
+}
+
 TEST(ParseAmount, MessagesQuoteTheTextAsTyped) {
     const struct {
         std::u16string text;

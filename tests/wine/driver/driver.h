@@ -223,6 +223,9 @@ public:
     // read. Wine 8 answers GetProcessTimes with a constant, so under Wine it
     // comes from the Linux process that carries this one.
     unsigned long long CpuTime() const;
+    // Under Wine: the /proc folder of the Linux process that carries this
+    // one, as a Windows path (Z:\proc\<pid>); Abort if it cannot be found.
+    std::wstring LinuxFolder() const;
 
 private:
     void Close() noexcept;
@@ -232,6 +235,19 @@ private:
     DWORD id_ = 0;
     DWORD threadId_ = 0;
 };
+
+// What a process holds. Wine 8 answers these questions about another
+// process with 0: there the Linux process that carries it stands in, its
+// open file descriptors for the handles (Wine keeps a descriptor for most
+// handles of files, events and sections) and its anonymous resident memory
+// for the private bytes. GDI and USER objects have no stand-in (0).
+struct Holdings {
+    DWORD handles = 0;
+    DWORD gdiObjects = 0;
+    DWORD userObjects = 0;
+    SIZE_T privateBytes = 0;
+};
+Holdings MeasureHoldings(const Process& process);
 
 // True when running under Wine.
 bool UnderWine();

@@ -2,6 +2,10 @@
 // of our own, and making sure it never outlives the test.
 #include "tests/wine/driver/driver.h"
 
+#include <psapi.h>
+
+#include <cstdlib>
+
 #include <algorithm>
 #include <map>
 
@@ -70,7 +74,9 @@ bool AllDigits(const std::wstring& text) {
 
 // The Linux process whose command line is the program's path, through Wine's
 // drive Z: (the file system root); its /proc/PID/stat holds the times.
-unsigned long long LinuxCpuTime(const std::wstring& program) {
+// The /proc folder (as a Windows path) of the Linux process that carries
+// the Wine process running program.
+std::wstring LinuxProcessFolder(const std::wstring& program) {
     const std::string wanted = Utf8(program);
     std::vector<std::wstring> matches;
     WIN32_FIND_DATAW found;
@@ -87,6 +93,11 @@ unsigned long long LinuxCpuTime(const std::wstring& program) {
     FindClose(search);
     if (matches.size() != 1)
         throw Abort{"found " + std::to_string(matches.size()) + " Linux processes for " + wanted};
+    return matches.front();
+}
+
+unsigned long long LinuxCpuTime(const std::wstring& program) {
+    const std::vector<std::wstring> matches{LinuxProcessFolder(program)};
     // After the command name in parentheses: state, then 10 fields, then
     // utime and stime in clock ticks of 1/100 s.
     const std::string stat = ReadFileBytes(matches.front() + L"\\stat");
@@ -181,12 +192,54 @@ void Process::Kill() {
     WaitForSingleObject(process_, kExitTimeout);
 }
 
+std::wstring Process::LinuxFolder() const { return LinuxProcessFolder(program_); }
+
 unsigned long long Process::CpuTime() const {
     if (UnderWine()) return LinuxCpuTime(program_);
     FILETIME created, exited, kernel, user;
     if (!process_ || !GetProcessTimes(process_, &created, &exited, &kernel, &user))
         throw Abort{"GetProcessTimes failed (error " + std::to_string(GetLastError()) + ")"};
     return FromFileTime(kernel) + FromFileTime(user);
+}
+
+namespace {
+
+// A field of /proc/<pid>/status in kilobytes ("RssAnon:   1234 kB").
+SIZE_T StatusKilobytes(const std::string& status, const std::string& field) {
+    const std::size_t at = status.find(field + ":");
+    return at == std::string::npos ? 0 : std::strtoull(status.c_str() + at + field.size() + 1, nullptr, 10);
+}
+
+std::size_t EntriesIn(const std::wstring& folder) {
+    std::size_t count = 0;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (found.cFileName[0] != L'.') ++count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+}  // namespace
+
+Holdings MeasureHoldings(const Process& process) {
+    Holdings holdings;
+    GetProcessHandleCount(process.Handle(), &holdings.handles);
+    holdings.gdiObjects = GetGuiResources(process.Handle(), GR_GDIOBJECTS);
+    holdings.userObjects = GetGuiResources(process.Handle(), GR_USEROBJECTS);
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(process.Handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
+        holdings.privateBytes = memory.PrivateUsage;
+    if (UnderWine()) {
+        const std::wstring folder = process.LinuxFolder();
+        if (holdings.handles == 0) holdings.handles = static_cast<DWORD>(EntriesIn(folder + L"\\fd"));
+        if (holdings.privateBytes == 0)
+            holdings.privateBytes = StatusKilobytes(ReadFileBytes(folder + L"\\status"), "RssAnon") * 1024;
+    }
+    return holdings;
 }
 
 }  // namespace pixtest
