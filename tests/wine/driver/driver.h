@@ -172,7 +172,7 @@ struct Layout {
     std::wstring exeName = L"PixGen.exe";
     std::wstring library = RecordingLibrary();
     // Further files copied in before the program starts: {name in the folder, path}.
-    std::vector<std::pair<std::wstring, std::wstring>> files;
+    std::vector<std::pair<std::wstring, std::wstring>> files{};
 };
 inline const std::wstring kNoLibrary;
 
