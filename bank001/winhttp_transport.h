@@ -5,21 +5,25 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <string>
 #include <utility>
 
 #include "bank001/core/flow.h"
+#include "bank001/system_api.h"
 
 namespace bank001 {
 
-// Owns one WinHTTP handle. Move-only.
+// Owns one WinHTTP handle, closed through the library that opened it. Move-only.
 class InternetHandle {
 public:
     InternetHandle() = default;
-    explicit InternetHandle(HINTERNET handle) noexcept : handle_(handle) {}
-    InternetHandle(InternetHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    InternetHandle(const WinHttpApi& api, HINTERNET handle) noexcept : close_(api.CloseHandle), handle_(handle) {}
+    InternetHandle(InternetHandle&& other) noexcept
+        : close_(other.close_), handle_(std::exchange(other.handle_, nullptr)) {}
     InternetHandle& operator=(InternetHandle&& other) noexcept {
         if (this != &other) {
             Close();
+            close_ = other.close_;
             handle_ = std::exchange(other.handle_, nullptr);
         }
         return *this;
@@ -33,9 +37,10 @@ public:
 
 private:
     void Close() noexcept {
-        if (handle_) WinHttpCloseHandle(handle_);
+        if (handle_) close_(handle_);
         handle_ = nullptr;
     }
+    decltype(WinHttpApi::CloseHandle) close_ = nullptr;
     HINTERNET handle_ = nullptr;
 };
 
@@ -46,7 +51,7 @@ public:
     HttpResponse Send(const HttpRequest& request, const Settings& settings) override;
 
 private:
-    HINTERNET Session(bool direct, unsigned timeoutMs, std::string& error);
+    HINTERNET Session(const WinHttpApi& api, bool direct, unsigned timeoutMs, std::string& error);
     InternetHandle direct_, proxied_;
 };
 

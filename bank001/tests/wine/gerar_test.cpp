@@ -20,8 +20,7 @@ std::wstring W(const std::string& utf8) {
 }
 
 // PixGen started with the bank 001 library and its Quelvano.ini aimed at the mock.
-RecordedPixGen StartWithBank001(const std::wstring& folder) {
-    Layout layout;
+RecordedPixGen StartWithBank001(const std::wstring& folder, Layout layout = Layout()) {
     layout.library = RequiredEnvironment(L"PIX_BANK001");
     RecordedPixGen pix = StartRecorded(folder, layout);
     const std::string url = MockUrl();
@@ -87,4 +86,56 @@ PIX_TEST(GerarAppendsTheBanksMessage) {
              W("Erro: o banco recusou o pedido (HTTP 400): Nosso número não cadastrado. (código 4874915). "
                "Providência: Registre o boleto antes.\r\n\r\n"));
     Close(pix);
+}
+
+// Wine takes its own copy of a system library even when the program's folder
+// holds one, where Windows takes the folder's: for the one program name, the
+// overrides ask Wine to look as Windows does. Removed again with the scope.
+class FolderFirst {
+public:
+    explicit FolderFirst(const std::wstring& exeName)
+        : key_(L"Software\\Wine\\AppDefaults\\" + exeName + L"\\DllOverrides") {
+        HKEY key = nullptr;
+        REQUIRE_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                   LONG{ERROR_SUCCESS});
+        static const wchar_t kOrder[] = L"native,builtin";
+        for (const wchar_t* name : {L"winhttp", L"crypt32"})
+            RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder), sizeof kOrder);
+        RegCloseKey(key);
+    }
+    FolderFirst(const FolderFirst&) = delete;
+    FolderFirst& operator=(const FolderFirst&) = delete;
+    ~FolderFirst() { RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str()); }
+
+private:
+    std::wstring key_;
+};
+
+// A winhttp.dll and a crypt32.dll left in PixGen's folder are never loaded:
+// the library takes both from the system folder, and Gerar works as before.
+PIX_TEST(PlantedSystemLibrariesStayUnloaded) {
+    const std::wstring planted = RequiredEnvironment(L"PIX_PLANTED_LIBRARY");
+    {
+        // The stand-in leaves its mark when it is loaded, whatever its name.
+        const std::wstring probe = Scratch(L"planted-probe.dll");
+        REQUIRE(CopyFileW(planted.c_str(), probe.c_str(), FALSE));
+        const HMODULE module = LoadLibraryW(probe.c_str());
+        REQUIRE(module != nullptr);
+        FreeLibrary(module);
+        REQUIRE(FileExists(probe + L".loaded"));
+    }
+    MockBank mock;
+    mock.Script({TokenAnswer(), PixAnswer()});
+    Layout layout;
+    layout.exeName = L"PixGenPlanted.exe";
+    layout.files = {{L"winhttp.dll", planted}, {L"crypt32.dll", planted}};
+    const FolderFirst folderFirst(layout.exeName);
+    RecordedPixGen pix = StartWithBank001(L"gerar-planted", layout);
+    Fill(pix);
+    const std::wstring added = PressGerar(pix);
+    CHECK_EQ(added.substr(0, added.find(L"\r\n")), W(std::string("Pix copia e cola do boleto ") + kNossoNumero + ":"));
+    Close(pix);
+    const std::wstring folder = FolderOf(pix.record);
+    CHECK(!FileExists(JoinPath(folder, L"winhttp.dll.loaded")));
+    CHECK(!FileExists(JoinPath(folder, L"crypt32.dll.loaded")));
 }

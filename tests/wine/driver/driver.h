@@ -166,11 +166,13 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::wstring PlainLibrary();       // PIX_QUELVANO
 std::wstring RecordingLibrary();   // PIX_QUELVANO_RECORDING
 
-// What a run's folder holds: the program under a name, and the file copied
-// in beside it as Quelvano.dll (none when empty).
+// What a run's folder holds: the program under a name, the file copied in
+// beside it as Quelvano.dll (none when empty), and any further files.
 struct Layout {
     std::wstring exeName = L"PixGen.exe";
     std::wstring library = RecordingLibrary();
+    // Further files copied in before the program starts: {name in the folder, path}.
+    std::vector<std::pair<std::wstring, std::wstring>> files{};
 };
 inline const std::wstring kNoLibrary;
 

@@ -102,6 +102,7 @@ std::wstring Deploy(const std::wstring& folder, const Layout& layout) {
     const std::wstring program = JoinPath(target, layout.exeName);
     Copy(RequiredEnvironment(L"PIX_EXE"), program);
     if (!layout.library.empty()) Copy(layout.library, JoinPath(target, L"Quelvano.dll"));
+    for (const auto& [name, path] : layout.files) Copy(path, JoinPath(target, name));
     return program;
 }
 

@@ -1,0 +1,109 @@
+#include "bank001/system_api.h"
+
+#include "base/handles.h"
+
+namespace bank001 {
+
+namespace {
+
+std::string Narrow(const wchar_t* ascii) {
+    std::string text;
+    while (*ascii) text += static_cast<char>(*ascii++);
+    return text;
+}
+
+// A library of the system folder and the functions bound from it; the first
+// thing missing is the error, and nothing is bound after it.
+class SystemLibrary {
+public:
+    explicit SystemLibrary(const wchar_t* file) : file_(Narrow(file)) {
+        wchar_t system[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) {
+            error_ = "a pasta do sistema não foi encontrada (erro " + std::to_string(GetLastError()) + ").";
+            return;
+        }
+        const std::wstring path = std::wstring(system, length) + L"\\" + file;
+        // Its own imports are then looked for in the system folder first, not beside PixGen.
+        module_.Reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        if (!module_)
+            error_ = file_ + " não pôde ser carregada da pasta do sistema (erro " + std::to_string(GetLastError()) + ").";
+    }
+
+    template <class Function>
+    void Bind(Function& function, const char* name) {
+        if (!error_.empty()) return;
+        const FARPROC address = GetProcAddress(module_.Get(), name);
+        if (!address) {
+            error_ = file_ + " da pasta do sistema não tem a função " + name + ".";
+            return;
+        }
+        // The type comes from the system's own header for that name.
+        function = reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+    }
+
+    // Empty once every function is bound.
+    const std::string& Error() const { return error_; }
+
+private:
+    std::string file_;
+    pix::UniqueLibrary module_;
+    std::string error_;
+};
+
+struct BoundWinHttp {
+    SystemLibrary library{L"winhttp.dll"};
+    WinHttpApi api{};
+    BoundWinHttp() {
+        library.Bind(api.CloseHandle, "WinHttpCloseHandle");
+        library.Bind(api.Connect, "WinHttpConnect");
+        library.Bind(api.Open, "WinHttpOpen");
+        library.Bind(api.OpenRequest, "WinHttpOpenRequest");
+        library.Bind(api.QueryDataAvailable, "WinHttpQueryDataAvailable");
+        library.Bind(api.QueryHeaders, "WinHttpQueryHeaders");
+        library.Bind(api.ReadData, "WinHttpReadData");
+        library.Bind(api.ReceiveResponse, "WinHttpReceiveResponse");
+        library.Bind(api.SendRequest, "WinHttpSendRequest");
+        library.Bind(api.SetOption, "WinHttpSetOption");
+        library.Bind(api.SetTimeouts, "WinHttpSetTimeouts");
+    }
+};
+
+struct BoundCertificates {
+    SystemLibrary library{L"crypt32.dll"};
+    CertificateApi api{};
+    BoundCertificates() {
+        library.Bind(api.CloseStore, "CertCloseStore");
+        library.Bind(api.FindCertificateInStore, "CertFindCertificateInStore");
+        library.Bind(api.FreeCertificateContext, "CertFreeCertificateContext");
+        library.Bind(api.PFXImportCertStore, "PFXImportCertStore");
+    }
+};
+
+template <class Bound>
+auto Api(const Bound& bound, std::string& error) -> decltype(&bound.api) {
+    if (!bound.library.Error().empty()) {
+        error = bound.library.Error();
+        return nullptr;
+    }
+    return &bound.api;
+}
+
+}  // namespace
+
+// Bound on the first call and kept for the life of the module, as an import would be.
+const CertificateApi* Certificates(std::string& error) {
+    static const BoundCertificates bound;
+    return Api(bound, error);
+}
+
+const WinHttpApi* WinHttp(std::string& error) {
+    // WinHTTP asks for CRYPT32 by its bare name when it first needs it, and
+    // that search starts in PixGen's folder. Loaded beforehand from the system
+    // folder, the name is already taken by the right file.
+    if (!Certificates(error)) return nullptr;
+    static const BoundWinHttp bound;
+    return Api(bound, error);
+}
+
+}  // namespace bank001
