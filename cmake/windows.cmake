@@ -135,7 +135,8 @@ set_target_properties(BareWindow PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BIN
 pix_windows_layer(pix_form_timed form SEES base win pixlib
     LINKS pix_win form_core pixlib_core quelvano_import_lib comctl32)
 target_compile_definitions(pix_form_timed PRIVATE PIX_BENCH_PRESS_TIMING=1)
-add_executable(PixGenTimed WIN32 ${PIXGEN_SOURCES} app/pixgen.rc)
+add_executable(PixGenTimed WIN32 ${PIXGEN_SOURCES} app/pixgen.rc ${PIX_STYLE_RC})
+add_dependencies(PixGenTimed style_packed)
 pix_layer_root(PixGenTimed app base win form style pixlib)
 target_link_libraries(PixGenTimed PRIVATE pix_form_timed pix_style ole32)
 if(MINGW)
