@@ -243,7 +243,9 @@ PIX_TEST(SystemButtonsWork) {
                            window.right - (client.left - window.left) - 46, client.top};
         CHECK_PIXEL((POINT{(client.left + client.right) / 2, client.top - 15}), kActiveBand);
         Click(CenterOf(restore));
-        CHECK(WaitUntil([&] { return !IsZoomed(pix.main); }, kReactTimeout));
+        // The state changes before the window has its old size back: wait
+        // for both.
+        CHECK(WaitUntil([&] { return !IsZoomed(pix.main) && Width(FrameOf(pix).client) == 635; }, kReactTimeout));
     }
     f = FrameOf(pix);
     CHECK_EQ(Width(f.client), 635L);
@@ -252,7 +254,7 @@ PIX_TEST(SystemButtonsWork) {
     {
         const RECT client = ClientRectOnScreen(pix.main);
         DoubleClick(POINT{(client.left + client.right) / 2, client.top - 15});
-        CHECK(WaitUntil([&] { return !IsZoomed(pix.main); }, kReactTimeout));
+        CHECK(WaitUntil([&] { return !IsZoomed(pix.main) && Width(FrameOf(pix).client) == 635; }, kReactTimeout));
     }
     REQUIRE(BringToFront(pix.main));
     PressKey(VK_SPACE, kAlt);
