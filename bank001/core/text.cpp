@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/core/civil_date.h"
+
 namespace bank001 {
 
 namespace {
@@ -35,18 +37,6 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 }
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-// Days from 1970-01-01 of a civil date, and back (proleptic Gregorian).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
-constexpr long long kUnixEpochDayCount = 25569;  // 1970-01-01 counted from 1899-12-30
 
 }  // namespace
 
@@ -141,17 +131,9 @@ std::string PercentEncoded(std::string_view text) {
 }
 
 std::string DayCountDate(long long dayCount) {
-    const long long z = dayCount - kUnixEpochDayCount + 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long day = doy - (153 * mp + 2) / 5 + 1;
-    const long long month = mp < 10 ? mp + 3 : mp - 9;
-    const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    const pix::civil::Date date = pix::civil::DateOf(dayCount);
     char text[80];
-    std::snprintf(text, sizeof text, "%02lld/%02lld/%04lld", day, month, year);
+    std::snprintf(text, sizeof text, "%02d/%02d/%04lld", date.day, date.month, date.year);
     return text;
 }
 
@@ -161,7 +143,7 @@ bool DayCountOf(int day, int month, int year, long long& dayCount) {
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     const int last = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
     if (day > last) return false;
-    dayCount = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kUnixEpochDayCount;
+    dayCount = pix::civil::DayCountOf(year, month, day);
     return true;
 }
 

@@ -3,35 +3,13 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/core/civil_date.h"
+
 namespace pix {
 
 namespace {
 
 constexpr std::int64_t kMillisecondsPerDay = 86400000;
-
-// Days since 1 March of year 0 in the proleptic Gregorian calendar, by eras of
-// 400 years (146097 days each).
-constexpr std::int64_t DaysFromCivil(std::int64_t y, int m, int d) noexcept {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yearOfEra = y - era * 400;
-    const std::int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra;
-}
-
-constexpr std::int64_t kEpoch = DaysFromCivil(1899, 12, 30);
-
-void CivilFromDays(std::int64_t days, CalendarTime& out) noexcept {
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t dayOfEra = days - era * 146097;
-    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
-    out.day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-    out.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    out.year = static_cast<int>(yearOfEra + era * 400 + (out.month <= 2));
-}
 
 }  // namespace
 
@@ -47,7 +25,10 @@ CalendarTime CalendarFromDayCount(double dayCount) noexcept {
         day += 1;
     }
     CalendarTime time;
-    CivilFromDays(kEpoch + day, time);
+    const civil::Date date = civil::DateOf(day);
+    time.year = static_cast<int>(date.year);
+    time.month = date.month;
+    time.day = date.day;
     time.hour = static_cast<int>(ms / 3600000);
     time.minute = static_cast<int>(ms / 60000 % 60);
     time.second = static_cast<int>(ms / 1000 % 60);
@@ -58,7 +39,7 @@ CalendarTime CalendarFromDayCount(double dayCount) noexcept {
 }
 
 double DayCountFromCalendar(const CalendarTime& time) noexcept {
-    const std::int64_t day = DaysFromCivil(time.year, time.month, time.day) - kEpoch;
+    const std::int64_t day = civil::DayCountOf(time.year, time.month, time.day);
     const std::int64_t ms = ((static_cast<std::int64_t>(time.hour) * 60 + time.minute) * 60 + time.second) * 1000 +
                             time.millisecond;
     const double fraction = static_cast<double>(ms) / static_cast<double>(kMillisecondsPerDay);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/core/civil_date.h"
+
 namespace quelvano {
 
 std::u16string Widen(std::string_view ascii) {
@@ -17,20 +19,9 @@ std::u16string Masked(std::u16string_view secret) {
 }
 
 std::string IsoDate(double dayCount) {
-    // Days since 1970-01-01 first, then the civil-from-days algorithm of
-    // proleptic Gregorian arithmetic (era of 400 years).
-    const long long days = static_cast<long long>(std::trunc(dayCount)) - 25569;
-    const long long z = days + 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long day = doy - (153 * mp + 2) / 5 + 1;
-    const long long month = mp < 10 ? mp + 3 : mp - 9;
-    const long long year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    const pix::civil::Date date = pix::civil::DateOf(static_cast<long long>(std::trunc(dayCount)));
     char text[80];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", year, month, day);
+    std::snprintf(text, sizeof text, "%04lld-%02d-%02d", date.year, date.month, date.day);
     return text;
 }
 

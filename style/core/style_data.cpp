@@ -47,17 +47,6 @@ const std::array<const char*, 93> kTextStyleKeys = {
 
 namespace {
 
-// Digits without the C library's formatting, which the program does not
-// otherwise need.
-std::string Decimal(unsigned long long value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    return digits;
-}
-
 // --- checks shared by the source, the packer and the reader -----------------
 
 template <class Value, std::size_t N>
@@ -299,6 +288,15 @@ std::u16string Utf16FromUtf8(std::string_view text) {
         i += static_cast<std::size_t>(extra) + 1;
     }
     return out;
+}
+
+std::string Decimal(unsigned long long value) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + value % 10));
+        value /= 10;
+    } while (value != 0);
+    return digits;
 }
 
 }  // namespace pix::style

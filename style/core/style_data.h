@@ -132,4 +132,8 @@ int FindByName(const std::vector<std::u16string>& names, std::u16string_view wan
     return -1;
 }
 
+// Digits without the C library's formatting, which the program does not
+// otherwise need; for the messages of the reader and of the source.
+std::string Decimal(unsigned long long value);
+
 }  // namespace pix::style

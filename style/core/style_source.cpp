@@ -102,15 +102,6 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-std::string Decimal(unsigned long long value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    return digits;
-}
-
 }  // namespace
 
 Result<StyleData> ParseStyleSource(std::string_view text) {

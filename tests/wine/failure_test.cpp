@@ -219,42 +219,6 @@ void CheckFaultMessage(const Pix& pix, const FaultRow& row, const std::wstring& 
 
 // --- the start-up's failure ---------------------------------------------------------
 
-// The debugger Windows' error reporting starts for an unhandled exception
-// (Wine: winedbg). While one of these lives, a debugger that cannot be
-// started stands in its place, so the filter returns control to the program.
-class NoDebuggerForCrashes {
-public:
-    NoDebuggerForCrashes() {
-        REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) == ERROR_SUCCESS);
-        wchar_t buffer[512] = {};
-        DWORD size = sizeof buffer - sizeof(wchar_t);
-        DWORD type = 0;
-        had_ = RegQueryValueExW(key_, L"Debugger", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
-               ERROR_SUCCESS;
-        previous_ = buffer;
-        Set(L"pixtest-no-such-debugger.exe %ld %ld");
-    }
-    ~NoDebuggerForCrashes() {
-        if (had_)
-            Set(previous_);
-        else
-            RegDeleteValueW(key_, L"Debugger");
-        RegCloseKey(key_);
-    }
-    NoDebuggerForCrashes(const NoDebuggerForCrashes&) = delete;
-    NoDebuggerForCrashes& operator=(const NoDebuggerForCrashes&) = delete;
-
-private:
-    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
-    void Set(const std::wstring& value) {
-        RegSetValueExW(key_, L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    HKEY key_ = nullptr;
-    bool had_ = false;
-    std::wstring previous_;
-};
-
 // A global hook from the test's hook library (tests/wine/failure_hook.cpp)
 // while one of these lives.
 class GlobalHook {

@@ -99,6 +99,23 @@ public:
     Context& operator=(const Context&) = delete;
 };
 
+// The debugger Windows' error reporting starts for an unhandled exception
+// (Wine: winedbg). While one of these lives, a debugger that cannot be
+// started stands in its place, so the filter returns control to the program.
+class NoDebuggerForCrashes {
+public:
+    NoDebuggerForCrashes();
+    ~NoDebuggerForCrashes();
+    NoDebuggerForCrashes(const NoDebuggerForCrashes&) = delete;
+    NoDebuggerForCrashes& operator=(const NoDebuggerForCrashes&) = delete;
+
+private:
+    void Set(const std::wstring& value);
+    HKEY key_ = nullptr;
+    bool had_ = false;
+    std::wstring previous_;
+};
+
 // Ends the current case as skipped, with the reason shown.
 [[noreturn]] void Skip(const std::string& reason);
 // Ends the current case as failed.

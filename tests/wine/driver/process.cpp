@@ -242,4 +242,32 @@ Holdings MeasureHoldings(const Process& process) {
     return holdings;
 }
 
+namespace {
+constexpr const wchar_t* kAeDebugKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+}  // namespace
+
+NoDebuggerForCrashes::NoDebuggerForCrashes() {
+    REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAeDebugKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_) == ERROR_SUCCESS);
+    wchar_t buffer[512] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    DWORD type = 0;
+    had_ = RegQueryValueExW(key_, L"Debugger", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
+           ERROR_SUCCESS;
+    previous_ = buffer;
+    Set(L"pixtest-no-such-debugger.exe %ld %ld");
+}
+
+NoDebuggerForCrashes::~NoDebuggerForCrashes() {
+    if (had_)
+        Set(previous_);
+    else
+        RegDeleteValueW(key_, L"Debugger");
+    RegCloseKey(key_);
+}
+
+void NoDebuggerForCrashes::Set(const std::wstring& value) {
+    RegSetValueExW(key_, L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
 }  // namespace pixtest
