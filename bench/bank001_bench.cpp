@@ -7,6 +7,7 @@
 //       --file PIX_BANK001=build/win64/bank001/Quelvano.dll -- build/win64/bench/bank001_bench.exe
 //
 // (one command line).
+#include "bench/clock.h"
 #include "tests/wine/driver/driver.h"
 
 #include <algorithm>
@@ -23,6 +24,9 @@ using namespace bank001::testing;
 
 namespace {
 
+using benchclock::Milliseconds;
+using benchclock::Now;
+
 constexpr int kRuns = 100;
 
 using NewPixFunction = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*,
@@ -30,12 +34,6 @@ using NewPixFunction = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_
 
 pix::CountedText Text(const std::string& utf8) { return pix::CountedText(bank001::Utf16(utf8)); }
 const wchar_t* W(const pix::CountedText& text) { return reinterpret_cast<const wchar_t*>(text.Chars()); }
-
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Median, min and max of kRuns calls; every call must succeed. A new client
 // id for each call misses the token cache.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock.h"
 #include "form/core/control_ids.h"
 #include "tests/fixtures/sample_charge.h"
 #include "tests/wine/driver/driver.h"
@@ -24,21 +25,12 @@ namespace ids = pix::ids;
 
 namespace {
 
+using benchclock::Milliseconds;
+using benchclock::Now;
+
 int Count(const wchar_t* variable, int fallback) {
     const std::wstring value = Environment(variable);
     return value.empty() ? fallback : std::max(1, _wtoi(value.c_str()));
-}
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now;
-}
-
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 class Output {

@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench/clock.h"
 #include "form/core/control_ids.h"
 #include "tests/wine/driver/driver.h"
 
@@ -17,20 +18,11 @@ using namespace pixtest;
 
 namespace {
 
+using benchclock::Milliseconds;
+using benchclock::Now;
+
 constexpr int kRuns = 15;
 constexpr int kRepaints = 1000;
-
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now;
-}
 
 void Summarise(const char* what, std::vector<double> samples, const char* unit = "ms") {
     std::sort(samples.begin(), samples.end());
