@@ -16,6 +16,7 @@
 #include "base/core/compiler.h"
 #include "bank001/core/flow.h"
 #include "bank001/core/text.h"
+#include "base/core/utf8.h"
 #include "bank001/settings.h"
 #include "bank001/winhttp_transport.h"
 #include "pixlib/core/counted_text.h"
@@ -82,7 +83,7 @@ bool Read(const Argument& argument, std::string& complaint) {
                     pix::DescribeCountedTextFault(fault) + ").";
         return false;
     }
-    *argument.into = bank001::Utf8(std::u16string_view(chars, static_cast<std::size_t>(pix::HeaderOf(chars).length)));
+    *argument.into = pix::utf8::FromUtf16(std::u16string_view(chars, static_cast<std::size_t>(pix::HeaderOf(chars).length)));
     return true;
 }
 
@@ -124,7 +125,7 @@ extern "C" QUELVANO_API const wchar_t* PIX_STDCALL NewPix(
     Library& library = TheLibrary();
     Exclusive exclusive(library.lock);
     try {
-        library.answer = bank001::Utf16(Generate(bankCode, developerApplicationKey, clientId, clientSecret, convenio,
+        library.answer = pix::utf8::ToUtf16(Generate(bankCode, developerApplicationKey, clientId, clientSecret, convenio,
                                                  chavePix, boleto, valor, vencimento, library.tokens));
         return reinterpret_cast<const wchar_t*>(library.answer.c_str());
     } catch (const std::bad_alloc&) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bank001/core/text.h"
+#include "base/core/utf8.h"
 
 namespace bank001 {
 
@@ -13,7 +14,7 @@ namespace {
 constexpr std::size_t kMaximumBody = 1 << 20;
 
 std::wstring Wide(const std::string& utf8) {
-    const std::u16string text = Utf16(utf8);
+    const std::u16string text = pix::utf8::ToUtf16(utf8);
     return std::wstring(text.begin(), text.end());
 }
 

@@ -3,7 +3,7 @@
 // hand, never by ctest, under the harness and beside the mock:
 //
 //   bank001/tests/with_mock.sh build/win64/wine/bank001/bench --
-//     bash tests/wine/harness.sh run build/win64 --name bank001_bench
+//     bash scripts/lib/harness.sh run build/win64 --name bank001_bench
 //       --file PIX_BANK001=build/win64/bank001/Quelvano.dll -- build/win64/bench/bank001_bench.exe
 //
 // (one command line).
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/core/compiler.h"
-#include "bank001/core/text.h"
+#include "base/core/utf8.h"
 #include "bank001/tests/wine/mock_client.h"
 #include "pixlib/core/counted_text.h"
 
@@ -32,7 +32,7 @@ constexpr int kRuns = 100;
 using NewPixFunction = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, const wchar_t*, const wchar_t*,
                                                     const wchar_t*, const wchar_t*, const wchar_t*, double, double);
 
-pix::CountedText Text(const std::string& utf8) { return pix::CountedText(bank001::Utf16(utf8)); }
+pix::CountedText Text(const std::string& utf8) { return pix::CountedText(pix::utf8::ToUtf16(utf8)); }
 const wchar_t* W(const pix::CountedText& text) { return reinterpret_cast<const wchar_t*>(text.Chars()); }
 
 // Median, min and max of kRuns calls; every call must succeed. A new client

@@ -1,6 +1,7 @@
 #include "style/style_manager.h"
 
 #include "base/core/failure.h"
+#include "base/core/utf8.h"
 #include "base/text.h"
 #include "style/core/style_data.h"
 #include "style/engine.h"
@@ -67,7 +68,7 @@ void TStyleManager::CollectCarriedStyles() {
         const auto bytes = static_cast<const std::uint8_t*>(data);
         const auto info = ReadStyleInfo(bytes, size);
         if (!info.Ok()) FailToLoad(resourceName);
-        carried_.push_back({resourceName, Utf16FromUtf8(info.value.name), bytes, size});
+        carried_.push_back({resourceName, utf8::ToUtf16(info.value.name), bytes, size});
     }
 }
 
@@ -92,7 +93,7 @@ bool TStyleManager::TryActivateStyle(const std::u16string& name, bool showErrorD
     if (!whole.Ok()) FailToLoad(chosen.resourceName);
     auto look = BuildLook(whole.value);
     if (!look.Ok())
-        throw Failure(u"StyleError", u"Style '" + name + u"': " + Utf16FromUtf8(look.error));
+        throw Failure(u"StyleError", u"Style '" + name + u"': " + utf8::ToUtf16(look.error));
     engine_ = std::make_unique<TStyleEngine>(std::move(look.value));
     return true;
 }

@@ -1,16 +1,11 @@
-// Text conversions at the library's edges: the form hands over UTF-16, the
-// bank speaks UTF-8 JSON and HTTP.
+// Texts at the library's edges: the bank's encodings and its dates. (The
+// form hands over UTF-16 and the bank speaks UTF-8: base/core/utf8.h.)
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace bank001 {
-
-// Unpaired surrogates and broken sequences become U+FFFD: a text that cannot
-// be converted is still shown, never a reason to fail.
-std::string Utf8(std::u16string_view text);
-std::u16string Utf16(std::string_view utf8);
 
 std::string Base64(std::string_view bytes);
 

@@ -259,37 +259,6 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) noexcept {
     return crc ^ 0xFFFFFFFFu;
 }
 
-std::u16string Utf16FromUtf8(std::string_view text) {
-    std::u16string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-        char32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-        bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size() + (extra == 0 ? 1 : 0);
-        for (int k = 1; ok && k <= extra; ++k) {
-            const auto cont = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((cont >> 6) != 2) ok = false;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        if (ok && (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-        if (!ok) {
-            out.push_back(u'\uFFFD');
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
-}
-
 std::string Decimal(unsigned long long value) {
     std::string digits;
     do {

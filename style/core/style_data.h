@@ -31,6 +31,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/core/result.h"
+
 namespace pix::style {
 
 struct Color {
@@ -86,14 +88,6 @@ extern const std::array<const char*, 32> kColorKeys;
 extern const std::array<const char*, 23> kSystemColorKeys;
 extern const std::array<const char*, 93> kTextStyleKeys;
 
-// What reading or packing gives: the value, or the reason it failed.
-template <class T>
-struct Result {
-    T value{};
-    std::string error;  // empty on success
-    bool Ok() const noexcept { return error.empty(); }
-};
-
 // What reading and packing both check: a name and a version, each table's
 // keys in their order, unique element keys. Empty when the style is sound.
 std::string CheckStyle(const StyleData& style);
@@ -118,10 +112,6 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) noexcept;
 inline constexpr char kSignature[8] = {'P', 'I', 'X', 'S', 'T', 'Y', 'L', 'E'};
 inline constexpr std::uint16_t kFormatVersion = 1;
 inline constexpr std::size_t kHeaderSize = 20;
-
-// UTF-8 (as the style stores its texts) to UTF-16 (as the program shows them).
-// Malformed sequences become U+FFFD.
-std::u16string Utf16FromUtf8(std::string_view text);
 
 // The index of the first name equal to wanted by equal (the caller's rule
 // of letter case), or -1.

@@ -1,5 +1,7 @@
 #include "tests/pe/xml.h"
 
+#include "base/core/utf8.h"
+
 #include <map>
 #include <utility>
 
@@ -15,24 +17,6 @@ bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || u >= 0x80;
 }
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-
-void AppendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xc0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3f));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xe0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (cp & 0x3f));
-    } else {
-        out += static_cast<char>(0xf0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3f));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3f));
-        out += static_cast<char>(0x80 | (cp & 0x3f));
-    }
-}
 
 using Scope = std::map<std::string, std::string>;  // prefix ("" = default) -> URI
 
@@ -143,7 +127,7 @@ private:
                 if (cp > 0x10ffff) Fail("character reference out of range");
             }
             if (cp == 0 || (cp >= 0xd800 && cp <= 0xdfff)) Fail("character reference to an invalid character");
-            AppendUtf8(out, cp);
+            pix::utf8::Append(out, static_cast<char32_t>(cp));
         } else {
             Fail("unknown entity &" + std::string(ref) + ";");
         }

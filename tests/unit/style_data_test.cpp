@@ -1,5 +1,6 @@
 #include "style/core/look.h"
 #include "style/core/style_data.h"
+#include "base/core/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -278,7 +279,7 @@ bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
 }
 
 TEST(StyleCatalog, FindsByNameIgnoringCase) {
-    const std::vector<std::u16string> names = {u"Other", Utf16FromUtf8(Parsed().name)};
+    const std::vector<std::u16string> names = {u"Other", pix::utf8::ToUtf16(Parsed().name)};
     struct Case {
         const char16_t* wanted;
         int index;
@@ -290,13 +291,6 @@ TEST(StyleCatalog, FindsByNameIgnoringCase) {
     for (const Case& c : cases)
         EXPECT_EQ(FindByName(names, c.wanted, EqualIgnoringAsciiCase), c.index)
             << std::string(c.wanted, c.wanted + std::char_traits<char16_t>::length(c.wanted));
-}
-
-TEST(StyleText, Utf8ToUtf16) {
-    EXPECT_EQ(Utf16FromUtf8("Conv\xc3\xaanio"), u"Conv\u00eanio");
-    EXPECT_EQ(Utf16FromUtf8("\xf0\x9f\x98\x80"), u"\U0001F600");
-    EXPECT_EQ(Utf16FromUtf8("a\xc3"), u"a\uFFFD");
-    EXPECT_EQ(Utf16FromUtf8("\xed\xa0\x80"), u"\uFFFD\uFFFD\uFFFD");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "base/core/compiler.h"
 #include "bank001/core/emv.h"
 #include "bank001/core/text.h"
+#include "base/core/utf8.h"
 #include "bank001/tests/wine/mock_client.h"
 #include "pixlib/core/counted_text.h"
 
@@ -63,7 +64,7 @@ public:
     }
 
     std::string NewPix(const Call& call) {
-        auto text = [](const std::string& utf8) { return pix::CountedText(bank001::Utf16(utf8)); };
+        auto text = [](const std::string& utf8) { return pix::CountedText(pix::utf8::ToUtf16(utf8)); };
         const pix::CountedText bank = text(call.bankCode), appKey = text(call.appKey), clientId = text(call.clientId),
                                secret = text(call.clientSecret), convenio = text(call.convenio),
                                key = text(call.pixKey), boleto = text(call.boleto);
@@ -71,7 +72,7 @@ public:
         const wchar_t* answer = newPix_(w(bank), w(appKey), w(clientId), w(secret), w(convenio), w(key), w(boleto),
                                         call.valor, call.vencimento);
         REQUIRE(answer != nullptr);
-        const std::string out = bank001::Utf8(reinterpret_cast<const char16_t*>(answer));
+        const std::string out = pix::utf8::FromUtf16(reinterpret_cast<const char16_t*>(answer));
         CHECK(out.find(kSecret) == std::string::npos);
         CHECK(out.find("token-") == std::string::npos);
         return out;
@@ -380,7 +381,7 @@ PIX_TEST(BrokenCountedTextIsAnError) {
                                           reinterpret_cast<const wchar_t*>(chars), nullptr, nullptr, nullptr, nullptr,
                                           nullptr, 1.0, 44551);
     REQUIRE(answer != nullptr);
-    CHECK(StartsWith(bank001::Utf8(reinterpret_cast<const char16_t*>(answer)),
+    CHECK(StartsWith(pix::utf8::FromUtf16(reinterpret_cast<const char16_t*>(answer)),
                      "Erro: o argumento developerApplicationKey não é um texto válido"));
     CHECK_EQ(mock.Requests().size(), std::size_t{0});
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bank001/core/text.h"
+#include "base/core/utf8.h"
 #include "bank001/tests/wine/mock_client.h"
 #include "form/core/control_ids.h"
 
@@ -15,7 +16,7 @@ namespace ids = pix::ids;
 namespace {
 
 std::wstring W(const std::string& utf8) {
-    const std::u16string text = bank001::Utf16(utf8);
+    const std::u16string text = pix::utf8::ToUtf16(utf8);
     return std::wstring(text.begin(), text.end());
 }
 
