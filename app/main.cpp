@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "base/core/compiler.h"
+#include "base/system_library.h"
 #include "win/startup_failure.h"
 #include "form/main_form.h"
 
@@ -21,11 +22,8 @@ namespace {
 // folder out of the search is what Vista allows.
 void SearchLibrariesInSafeFoldersOnly() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    // Through void(*)() so the compiler accepts the change of type.
-    const auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
-                                         GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                                   : nullptr;
+    const pix::SystemLibrary kernel32(L"kernel32.dll");
+    const auto setDefault = kernel32.Find<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
     constexpr DWORD kSearchDefaultDirs = 0x00001000;  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
     if (setDefault && setDefault(kSearchDefaultDirs)) return;
     SetDllDirectoryW(L"");

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "bank001/core/text.h"
+#include "base/core/utf8.h"
+#include "base/module.h"
 
 namespace bank001 {
 
@@ -16,16 +17,7 @@ std::wstring OwnFolder() {
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             reinterpret_cast<LPCWSTR>(&OwnFolder), &module))
         return {};
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = pix::ModuleFileName(module);
     const std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
@@ -33,7 +25,7 @@ std::wstring OwnFolder() {
 std::string Value(const std::wstring& file, const wchar_t* key) {
     wchar_t buffer[2048];
     const DWORD n = GetPrivateProfileStringW(L"bank001", key, L"", buffer, 2048, file.c_str());
-    return Utf8(std::u16string(reinterpret_cast<const char16_t*>(buffer), n));
+    return pix::utf8::FromUtf16(std::u16string(reinterpret_cast<const char16_t*>(buffer), n));
 }
 
 }  // namespace

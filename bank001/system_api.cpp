@@ -1,6 +1,6 @@
 #include "bank001/system_api.h"
 
-#include "base/handles.h"
+#include "base/system_library.h"
 
 namespace bank001 {
 
@@ -16,30 +16,16 @@ std::string Narrow(const wchar_t* ascii) {
 // thing missing is the error, and nothing is bound after it.
 class SystemLibrary {
 public:
-    explicit SystemLibrary(const wchar_t* file) : file_(Narrow(file)) {
-        wchar_t system[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(system, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) {
-            error_ = "a pasta do sistema não foi encontrada (erro " + std::to_string(GetLastError()) + ").";
-            return;
-        }
-        const std::wstring path = std::wstring(system, length) + L"\\" + file;
-        // Its own imports are then looked for in the system folder first, not beside PixGen.
-        module_.Reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-        if (!module_)
-            error_ = file_ + " não pôde ser carregada da pasta do sistema (erro " + std::to_string(GetLastError()) + ").";
+    explicit SystemLibrary(const wchar_t* file) : file_(Narrow(file)), library_(file) {
+        if (!library_.Loaded())
+            error_ = file_ + " não pôde ser carregada da pasta do sistema (erro " +
+                     std::to_string(library_.LoadError()) + ").";
     }
 
     template <class Function>
     void Bind(Function& function, const char* name) {
         if (!error_.empty()) return;
-        const FARPROC address = GetProcAddress(module_.Get(), name);
-        if (!address) {
-            error_ = file_ + " da pasta do sistema não tem a função " + name + ".";
-            return;
-        }
-        // The type comes from the system's own header for that name.
-        function = reinterpret_cast<Function>(reinterpret_cast<void*>(address));
+        if (!library_.Bind(function, name)) error_ = file_ + " da pasta do sistema não tem a função " + name + ".";
     }
 
     // Empty once every function is bound.
@@ -47,7 +33,7 @@ public:
 
 private:
     std::string file_;
-    pix::UniqueLibrary module_;
+    pix::SystemLibrary library_;
     std::string error_;
 };
 

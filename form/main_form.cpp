@@ -5,6 +5,7 @@
 
 #include "base/core/failure.h"
 #include "form/core/control_ids.h"
+#include "win/dpi.h"
 
 TForm1* Form1 = nullptr;
 
@@ -17,38 +18,6 @@ constexpr wchar_t kFormClass[] = L"TForm1";
 constexpr wchar_t kFontFace[] = L"Tahoma";
 // 21 December 2021 16:11:57.851, on every run.
 constexpr double kInitialVencimento = 44551 + 0.6749751273164293;
-// Not in the Vista headers this program is built against.
-constexpr UINT kWmDpiChanged = 0x02E0;
-
-using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
-constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-
-// The DPI of the monitor nearest to the window's centre where the platform
-// knows per-monitor DPI (Windows 8.1 on), the system DPI elsewhere.
-int MonitorDpi(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    const POINT centre{r.left + (r.right - r.left) / 2, r.top + (r.bottom - r.top) / 2};
-    const HMONITOR monitor = MonitorFromPoint(centre, MONITOR_DEFAULTTONEAREST);
-    wchar_t system[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        // From the system folder only, never from wherever the search path leads.
-        const std::wstring path = std::wstring(system, n) + L"\\shcore.dll";
-        const pix::UniqueLibrary shcore(LoadLibraryW(path.c_str()));
-        if (shcore) {
-            // Through void(*)() so the compiler accepts the change of type.
-            const auto getDpi = reinterpret_cast<GetDpiForMonitorFunction>(
-                reinterpret_cast<void (*)()>(GetProcAddress(shcore.Get(), "GetDpiForMonitor")));
-            UINT x = 0, y = 0;
-            if (getDpi && SUCCEEDED(getDpi(monitor, kEffectiveDpi, &x, &y)) && y > 0) return static_cast<int>(y);
-        }
-    }
-    pix::WindowDC screen(nullptr);
-    const int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-    return dpi > 0 ? dpi : layout::kDesignDpi;
-}
-
 bool IsTabStop(HWND window) {
     return (GetWindowLongW(window, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(window) && IsWindowEnabled(window);
 }
@@ -78,7 +47,7 @@ void TForm1::Create() {
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Host().Icon()));
 
     // Built as designed at 96 DPI, then scaled like any later change of DPI.
-    const int dpi = MonitorDpi(Handle());
+    const int dpi = pix::WindowDpi(Handle());
     SetClientSize(design.client);
     fontHeight_ = design.fontHeight;
     margins_ = design.margins;
@@ -335,7 +304,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (!controlsCreated_ || IsIconic(Handle())) break;
             RestoreFocus();
             return 0;
-        case kWmDpiChanged: {
+        case pix::kWmDpiChanged: {
             const int newDpi = HIWORD(wParam);
             if (controlsCreated_ && newDpi > 0 && newDpi != dpi_) ScaleControls(dpi_, newDpi);
             if (const auto* proposed = reinterpret_cast<const RECT*>(lParam))

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <string>
 
+#include "win/dpi.h"
 #include "win/guard.h"
 #include "base/core/dpi.h"
+#include "base/system_library.h"
 
 namespace pix::style {
 
@@ -17,8 +19,6 @@ namespace {
 thread_local TStyleEngine* hookOwner = nullptr;
 
 constexpr UINT_PTR kSubclassId = 0x5354594C;  // "STYL"
-constexpr UINT kWmDpiChanged = 0x02E0;        // not in the Vista headers
-constexpr UINT kWmGetDpiScaledSize = 0x02E4;  // Windows 10 1703 on
 
 COLORREF Ref(Color c) noexcept { return RGB(c.red, c.green, c.blue); }
 
@@ -68,22 +68,6 @@ bool IsOwnClass(HWND window) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     return GetClassInfoExW(GetModuleHandleW(nullptr), ClassOf(window).c_str(), &wc) != FALSE;
-}
-
-using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-
-// The window's DPI where the platform knows it per window (Windows 10), the
-// screen's elsewhere.
-int PlatformDpi(HWND window) {
-    const auto getDpi = reinterpret_cast<GetDpiForWindowFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpi) {
-        const UINT dpi = getDpi(window);
-        if (dpi > 0) return static_cast<int>(dpi);
-    }
-    WindowDC screen(nullptr);
-    const int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
-    return dpi > 0 ? dpi : pix::dpi::kDesignDpi;
 }
 
 LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -228,7 +212,7 @@ void TStyleEngine::Adopt(HWND window, const CREATESTRUCTW& create) {
     skinned->engine = this;
     skinned->window = window;
     skinned->kind = kind;
-    skinned->dpi = PlatformDpi(window);
+    skinned->dpi = WindowDpi(window);
     if (!SetWindowSubclass(window, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(skinned.get()))) return;
     windows_[window] = std::move(skinned);
 }
@@ -293,7 +277,7 @@ int TStyleEngine::DpiOf(HWND window) const {
     const HWND root = GetAncestor(window, GA_ROOT);
     const auto found = windows_.find(root);
     if (found != windows_.end()) return found->second->dpi;
-    return PlatformDpi(window);
+    return WindowDpi(window);
 }
 
 // --- the window frame -----------------------------------------------------------
@@ -513,7 +497,7 @@ LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARA
             PaintFrame(s);
             return result;
         }
-        case kWmGetDpiScaledSize: {
+        case pix::kWmGetDpiScaledSize: {
             // The platform would scale the outer size; the client area scales
             // by the form's rule and the frame by its own measures.
             const int newDpi = static_cast<int>(LOWORD(wParam));
@@ -526,7 +510,7 @@ LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARA
             size->cy = pix::dpi::Scale(client.bottom, s.dpi, newDpi) + m.TitleHeight() + m.border;
             return TRUE;
         }
-        case kWmDpiChanged: {
+        case pix::kWmDpiChanged: {
             s.dpi = HIWORD(wParam);
             const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
             // The frames of the window and of its fields take the new DPI.
@@ -759,15 +743,8 @@ void TStyleEngine::FitCalendar(HWND picker) {
     const auto calendar = reinterpret_cast<HWND>(SendMessageW(picker, DTM_GETMONTHCAL, 0, 0));
     if (!calendar) return;
     // Without the platform's visual theme, where there is one (Vista on).
-    wchar_t system[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        const UniqueLibrary uxtheme(LoadLibraryW((std::wstring(system, n) + L"\\uxtheme.dll").c_str()));
-        const auto setTheme = uxtheme ? reinterpret_cast<SetWindowThemeFunction>(reinterpret_cast<void (*)()>(
-                                            GetProcAddress(uxtheme.Get(), "SetWindowTheme")))
-                                      : nullptr;
-        if (setTheme) setTheme(calendar, L"", L"");
-    }
+    const SystemLibrary uxtheme(L"uxtheme.dll");
+    if (const auto setTheme = uxtheme.Find<SetWindowThemeFunction>("SetWindowTheme")) setTheme(calendar, L"", L"");
     // Its size by the style's formula, from the picker's height and font and
     // the longest abbreviated day name of the user's locale.
     RECT pickerRect{};

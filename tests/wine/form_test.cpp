@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "form/core/control_ids.h"
+#include "win/dpi.h"
 
 using namespace pixtest;
 namespace ids = pix::ids;
@@ -20,8 +21,8 @@ inline bool operator!=(const RECT& a, const RECT& b) { return !(a == b); }
 
 namespace {
 
-constexpr UINT kWmDpiChanged = 0x02E0;
-constexpr UINT kWmGetDpiScaledSize = 0x02E4;
+using pix::kWmDpiChanged;
+using pix::kWmGetDpiScaledSize;
 constexpr wchar_t kLargeDesktop[] = L"pixform-large";
 constexpr wchar_t kLargeDesktopSize[] = L"2600x1700";
 constexpr wchar_t kInnerDpiVariable[] = L"PIX_FORM_TEST_DPI";
@@ -527,7 +528,7 @@ PIX_TEST(CreatedAt144Dpi) { RunInsideLargeDesktop(144); }
 PIX_TEST(CreatedAt192Dpi) { RunInsideLargeDesktop(192); }
 
 // Run by the two above, inside the large desktop.
-PIX_TEST(InsideLargeDesktop) {
+PIX_INNER_TEST(InsideLargeDesktop) {
     const int dpi = std::atoi(Utf8(Environment(kInnerDpiVariable)).c_str());
     if (dpi <= 0) Skip("the inner half of CreatedAt144Dpi and CreatedAt192Dpi");
     {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "form/core/control_ids.h"
+#include "win/dpi.h"
 #include "tests/wine/driver/driver.h"
 
 using namespace pixtest;
@@ -713,7 +714,7 @@ PIX_TEST(FrameFollowsDpiChange) {
         SIZE wanted{Width(window96), Height(window96)};
         size.Write(&wanted, sizeof wanted);
         DWORD_PTR answered = 0;
-        REQUIRE(SendMessageTimeoutW(pix.main, 0x02E4 /* WM_GETDPISCALEDSIZE */, static_cast<WPARAM>(dpi),
+        REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmGetDpiScaledSize, static_cast<WPARAM>(dpi),
                                     size.Address(), SMTO_ABORTIFHUNG, kReactTimeout, &answered));
         CHECK(answered != 0);
         size.Read(&wanted, sizeof wanted);
@@ -721,7 +722,7 @@ PIX_TEST(FrameFollowsDpiChange) {
         RemoteBuffer rect(pix.process.Handle(), sizeof(RECT));
         rect.Write(&proposed, sizeof proposed);
         DWORD_PTR ignored = 0;
-        REQUIRE(SendMessageTimeoutW(pix.main, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), rect.Address(),
+        REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmDpiChanged, MAKEWPARAM(dpi, dpi), rect.Address(),
                                     SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
         REQUIRE(Responds(pix.main));
         pix.dpi = dpi;
