@@ -16,18 +16,6 @@ std::size_t Characters(std::string_view text) {
     return n;
 }
 
-// Byte offset after `count` characters from `from`, or npos if the text ends first.
-std::size_t Advance(std::string_view text, std::size_t from, std::size_t count) {
-    std::size_t i = from;
-    while (count > 0) {
-        if (i >= text.size()) return std::string_view::npos;
-        ++i;
-        while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-        --count;
-    }
-    return i;
-}
-
 const Tlv* Find(const std::vector<Tlv>& fields, std::string_view tag) {
     for (const Tlv& field : fields)
         if (field.tag == tag) return &field;
@@ -89,34 +77,15 @@ std::string CheckMerchantAccount(const Tlv* account) {
 
 }  // namespace
 
-std::uint16_t Crc16(std::string_view bytes) {
-    std::uint16_t crc = 0xFFFF;
-    for (const char c : bytes) {
-        crc ^= static_cast<std::uint16_t>(static_cast<unsigned char>(c) << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x8000) ? static_cast<std::uint16_t>((crc << 1) ^ 0x1021) : static_cast<std::uint16_t>(crc << 1);
-    }
-    return crc;
-}
-
 bool ParseTlv(std::string_view text, std::vector<Tlv>& fields, std::string& error) {
-    fields.clear();
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (text.size() - i < 4 || !IsDigit(text[i]) || !IsDigit(text[i + 1]) || !IsDigit(text[i + 2]) || !IsDigit(text[i + 3])) {
-            error = "estrutura TLV quebrada na posição " + std::to_string(i) + ".";
-            return false;
-        }
-        const std::size_t length = static_cast<std::size_t>((text[i + 2] - '0') * 10 + (text[i + 3] - '0'));
-        const std::size_t end = Advance(text, i + 4, length);
-        if (end == std::string_view::npos) {
-            error = "o campo " + std::string(text.substr(i, 2)) + " passa do fim do texto.";
-            return false;
-        }
-        fields.push_back({std::string(text.substr(i, 2)), std::string(text.substr(i + 4, end - i - 4))});
-        i = end;
-    }
-    return true;
+    pix::brcode::Split split = pix::brcode::SplitFields(text);
+    fields = std::move(split.fields);
+    if (split.Whole()) return true;
+    if (split.pastTheEnd)
+        error = "o campo " + std::string(text.substr(split.brokenAt, 2)) + " passa do fim do texto.";
+    else
+        error = "estrutura TLV quebrada na posição " + std::to_string(split.brokenAt) + ".";
+    return false;
 }
 
 std::string CheckBrCode(std::string_view emv, std::int64_t cents) {

@@ -7,15 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "pixlib/core/br_code.h"
+
 namespace bank001 {
 
-// CRC-16/CCITT-FALSE: polynomial 0x1021, initial 0xFFFF, no reflection.
-std::uint16_t Crc16(std::string_view bytes);
-
-struct Tlv {
-    std::string tag;    // two digits
-    std::string value;
-};
+using pix::brcode::Crc16;
+using Tlv = pix::brcode::Field;
 
 // Splits a TLV sequence: two-digit tag, two-digit length (in characters),
 // value. False, with the reason, when it does not add up.
