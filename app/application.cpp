@@ -3,7 +3,7 @@
 #include <objbase.h>
 #include <ole2.h>
 
-#include "base/core/title.h"
+#include "win/core/title.h"
 #include "base/module.h"
 #include "win/guard.h"
 #include "base/text.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/core/format_settings.h"
+#include "win/core/format_settings.h"
 #include "style/style_manager.h"
 #include "win/form.h"
 #include "win/window.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "base/core/format_settings.h"
+#include "win/core/format_settings.h"
 #include "win/window.h"
 
 namespace pix {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "base/core/failure_text.h"
+#include "win/core/failure_text.h"
 
 namespace {
 

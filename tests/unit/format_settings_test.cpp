@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "base/core/format_settings.h"
+#include "win/core/format_settings.h"
 
 namespace {
 

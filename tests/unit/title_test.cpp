@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/core/title.h"
+#include "win/core/title.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "base/core/title.h"
+#include "win/core/title.h"
 
 namespace pix {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "base/core/failure.h"
-#include "base/core/title.h"
+#include "win/core/title.h"
 
 namespace pix {
 

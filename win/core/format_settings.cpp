@@ -1,4 +1,4 @@
-#include "format_settings.h"
+#include "win/core/format_settings.h"
 
 namespace pix {
 

@@ -1,4 +1,4 @@
-#include "base/core/failure_text.h"
+#include "win/core/failure_text.h"
 
 namespace pix {
 
