@@ -1,6 +1,6 @@
 // How long PixGen takes to start and to answer "Gerar", as a person would
 // see it. Run by hand, never by ctest:
-//   tests/wine/harness.sh run build/win64 --name startup_bench -- build/win64/bench/startup_bench.exe
+//   scripts/lib/harness.sh run build/win64 --name startup_bench -- build/win64/bench/startup_bench.exe
 // Under Wine the numbers include Wine's own process start; compare runs on
 // the same machine only.
 #include <algorithm>

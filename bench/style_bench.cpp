@@ -1,7 +1,7 @@
 // What the house style costs: the start-up with the style against the same
 // program without it, and one full repaint of the window with and without.
 // Run by hand, never by ctest:
-//   tests/wine/harness.sh run build/win64 --name style_bench -- build/win64/bench/style_bench.exe
+//   scripts/lib/harness.sh run build/win64 --name style_bench -- build/win64/bench/style_bench.exe
 // Without its style the program first shows the "not found" box; the bench
 // answers it the moment it shows, so the time counted is the program's own
 // (the box's creation included), not a person's reading.

@@ -1,7 +1,7 @@
 // What the trap around a call into the vendor library costs: the median time
 // of a call of a trivial NewPix, straight and through CallForeign (the trap
 // that every Gerar press sets). Run by hand, never by ctest:
-//   tests/wine/harness.sh run build/win64 --name trap_bench -- build/win64/bench/trap_bench.exe
+//   scripts/lib/harness.sh run build/win64 --name trap_bench -- build/win64/bench/trap_bench.exe
 // The performance counter ticks every 100 ns under Wine, too coarse for one
 // call: each of the 10,000 samples times a run of kRun calls and counts as
 // the mean of its run. The counter's own cost is in both figures; the

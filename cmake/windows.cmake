@@ -44,34 +44,38 @@ function(pix_windows_layer name dir)
     target_link_libraries(${name} PUBLIC ${ARG_LINKS})
 endfunction()
 pix_windows_layer(pix_base base LINKS base_core kernel32)
-pix_windows_layer(pix_win win SEES base LINKS pix_base user32 gdi32)
+pix_windows_layer(pix_win win SEES base LINKS pix_base win_core user32 gdi32)
 if(MINGW)
     target_sources(pix_win PRIVATE ${CMAKE_SOURCE_DIR}/win/trap_frame.S)
 endif()
-pix_windows_layer(pix_form form SEES base win pixlib
-    LINKS pix_win form_core pixlib_core quelvano_import_lib comctl32)
-file(GLOB PIX_STYLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/style/*.cpp)
-if(PIX_STYLE_SOURCES)
-    pix_windows_layer(pix_style style SEES base win LINKS pix_win style_core comctl32)
-    if(MINGW)
-        # Drawing waits on GDI, not on our code: small beats fast here.
-        target_compile_options(pix_style PRIVATE -Os)
-    endif()
-else()
-    add_library(pix_style INTERFACE)
-endif()
+pix_windows_layer(pix_style style SEES base win LINKS pix_win style_core comctl32)
 
-file(GLOB PIXGEN_SOURCES CONFIGURE_DEPENDS app/*.cpp)
-add_executable(PixGen WIN32 ${PIXGEN_SOURCES} app/pixgen.rc ${PIX_STYLE_RC})
-# The packed house style, embedded by the resource script.
-add_dependencies(PixGen style_packed)
-pix_layer_root(PixGen app base win form style pixlib)
-target_link_libraries(PixGen PRIVATE pix_form pix_style ole32)
+# The form's layer, and PixGen.exe from app/ on a build of it: the benchmarks
+# make a timed twin of both (bench/CMakeLists.txt).
+function(pix_form_layer name)
+    pix_windows_layer(${name} form SEES base win pixlib
+        LINKS pix_win form_core pixlib_core quelvano_import_lib comctl32)
+endfunction()
+function(pix_program name form_library)
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*.cpp)
+    add_executable(${name} WIN32 ${sources} ${CMAKE_SOURCE_DIR}/app/pixgen.rc ${PIX_STYLE_RC})
+    # The packed house style, embedded by the resource script.
+    add_dependencies(${name} style_packed)
+    set_source_files_properties(${PIX_STYLE_RC} PROPERTIES OBJECT_DEPENDS ${PIX_STYLE_PACKED})
+    pix_layer_root(${name} app base win form style pixlib)
+    target_link_libraries(${name} PRIVATE ${form_library} pix_style ole32)
+    if(MINGW)
+        target_link_options(${name} PRIVATE -municode)
+    endif()
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME PixGen)
+endfunction()
+
+pix_form_layer(pix_form)
+pix_program(PixGen pix_form)
 if(MINGW)
     # The link map shows what each part costs (scripts/bench reads it).
-    target_link_options(PixGen PRIVATE -municode -Wl,-Map=${CMAKE_BINARY_DIR}/PixGen.map)
+    target_link_options(PixGen PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/PixGen.map)
 endif()
-set_target_properties(PixGen PROPERTIES OUTPUT_NAME PixGen)
 
 # The stand-in library, and its recording twin in a folder of its own (both
 # are called Quelvano.dll, as the loader wants).
@@ -90,9 +94,8 @@ pix_quelvano_dll(Quelvano .)
 pix_quelvano_dll(QuelvanoRecording recording quelvano/recording.cpp)
 target_compile_definitions(QuelvanoRecording PRIVATE QUELVANO_RECORDING)
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
-    add_subdirectory(tests/wine)
-endif()
+include(cmake/harness.cmake)
+add_subdirectory(tests/wine)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     add_subdirectory(tests/i686)
 endif()
@@ -102,51 +105,4 @@ add_executable(sample_charge scripts/demo/sample_charge.cpp)
 target_include_directories(sample_charge PRIVATE ${CMAKE_SOURCE_DIR})
 if(MINGW)
     target_link_options(sample_charge PRIVATE -municode)
-endif()
-
-# Timings of the Windows program, run by hand under the harness, never by
-# ctest (see the file's head).
-if(TARGET pixtest_driver)
-    add_executable(startup_bench bench/startup_bench.cpp)
-    target_link_libraries(startup_bench PRIVATE pixtest_driver)
-    set_target_properties(startup_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-    add_dependencies(startup_bench PixGen Quelvano)
-    add_executable(style_bench bench/style_bench.cpp)
-    target_link_libraries(style_bench PRIVATE pixtest_driver)
-    set_target_properties(style_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-    add_dependencies(style_bench PixGen Quelvano)
-endif()
-if(TARGET pixtest_driver)
-    add_executable(trap_bench bench/trap_bench.cpp)
-    target_link_libraries(trap_bench PRIVATE pixtest_driver pix_win)
-    set_target_properties(trap_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-endif()
-
-# What scripts/bench measures (never ctest): the bare window, the smallest
-# comparable program with PixGen's flags and manifest; PixGen with its
-# presses timed (form/press_timing.h), the same sources with one definition
-# more, as PixGen.exe in a folder of its own; and the driver of both.
-add_executable(BareWindow WIN32 bench/bare/bare.cpp bench/bare/bare.rc)
-if(MINGW)
-    target_link_options(BareWindow PRIVATE -municode)
-endif()
-set_target_properties(BareWindow PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-
-pix_windows_layer(pix_form_timed form SEES base win pixlib
-    LINKS pix_win form_core pixlib_core quelvano_import_lib comctl32)
-target_compile_definitions(pix_form_timed PRIVATE PIX_BENCH_PRESS_TIMING=1)
-add_executable(PixGenTimed WIN32 ${PIXGEN_SOURCES} app/pixgen.rc ${PIX_STYLE_RC})
-add_dependencies(PixGenTimed style_packed)
-pix_layer_root(PixGenTimed app base win form style pixlib)
-target_link_libraries(PixGenTimed PRIVATE pix_form_timed pix_style ole32)
-if(MINGW)
-    target_link_options(PixGenTimed PRIVATE -municode)
-endif()
-set_target_properties(PixGenTimed PROPERTIES OUTPUT_NAME PixGen RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench/timed)
-
-if(TARGET pixtest_driver)
-    add_executable(pixgen_bench bench/pixgen_bench.cpp)
-    target_link_libraries(pixgen_bench PRIVATE pixtest_driver psapi)
-    set_target_properties(pixgen_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-    add_dependencies(pixgen_bench PixGen PixGenTimed BareWindow Quelvano)
 endif()

@@ -34,12 +34,4 @@ if(WIN32)
     set(PIX_STYLE_RC ${CMAKE_BINARY_DIR}/style/style.rc)
     file(WRITE ${PIX_STYLE_RC}.in "WINDOWSCORVANTI RCDATA \"@PIX_STYLE_PACKED@\"\n")
     configure_file(${PIX_STYLE_RC}.in ${PIX_STYLE_RC} @ONLY)
-    set_source_files_properties(${PIX_STYLE_RC} PROPERTIES OBJECT_DEPENDS ${PIX_STYLE_PACKED})
-endif()
-
-if(MINGW)
-    # The platform-free library is defined before the Windows build's own
-    # options: what the program does not call is dropped all the same, and
-    # the reading of a style, run once, is compiled for size.
-    target_compile_options(style_core PRIVATE -ffunction-sections -fdata-sections -Os)
 endif()

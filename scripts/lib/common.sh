@@ -1,5 +1,6 @@
-# Shared by scripts/run and scripts/test: where things are, and the one-time
-# installation of what the project needs from Debian's packages.
+# Shared by scripts/run, scripts/test, scripts/bench and scripts/i686-tier:
+# where things are, the one-time installation of what the project needs from
+# Debian's packages, and the build of a preset.
 
 PIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 PIX_BUILD=${PIX_BUILD:-$PIX_ROOT/build}

@@ -4,7 +4,7 @@
 // for what the recording Quelvano.dll wrote.
 //
 // A test program is a console program that defines its cases with PIX_TEST;
-// the driver supplies main(). Run it through tests/wine/harness.sh, which
+// the driver supplies main(). Run it through scripts/lib/harness.sh, which
 // gives it these variables (Windows paths):
 //   PIX_EXE                 the PixGen.exe under test
 //   PIX_QUELVANO            the stand-in Quelvano.dll
@@ -79,12 +79,12 @@ bool ReportEqual(const A& actual, const B& expected, const char* actualText, con
     return Report(passed, file, line, what);
 }
 
-// A check that Wine is known to fail: it passes (as "todo") while the
-// condition is false, and fails once it holds, so the mark is removed when
-// Wine behaves like Windows.
-// A check known to fail under Wine (a Wine gap): under Wine it passes while
-// the condition is false and fails once Wine is fixed; anywhere else it is an
-// ordinary check.
+// A check known to fail under Wine (a Wine gap): under Wine it passes (as
+// "todo") while the condition is false and fails once Wine is fixed, so the
+// mark is removed when Wine behaves like Windows; anywhere else it is an
+// ordinary check. It returns the condition itself, never whether the check
+// passed: `if (CHECK_TODO_WINE(answered)) { checks of the answer }` runs
+// those checks wherever there is an answer, on Windows first of all.
 bool ReportTodoWine(bool condition, const char* conditionText, const char* file, int line);
 // A check that cannot be made here (it could not fail, so it must not count
 // as passed): reported as skipped with its reason; the case goes on.
@@ -130,10 +130,17 @@ struct Registration {
 
 }  // namespace pixtest
 
+// A case. The build registers one ctest test for each PIX_TEST it finds at
+// the start of a line of the program's sources (cmake/harness.cmake).
 #define PIX_TEST(name)                                                         \
     static void name##_case();                                                 \
     static const ::pixtest::Registration name##_registration(#name, &name##_case); \
     static void name##_case()
+
+// A case that another case runs, in a process of its own (a desktop of its
+// own, say): it can be named on the command line like any case, but the
+// build registers no test for it.
+#define PIX_INNER_TEST(name) PIX_TEST(name)
 
 #define CHECK(condition) ::pixtest::Report(static_cast<bool>(condition), __FILE__, __LINE__, #condition)
 #define CHECK_EQ(actual, expected) \

@@ -16,7 +16,7 @@ std::wstring Environment(const wchar_t* name) {
 std::wstring RequiredEnvironment(const wchar_t* name) {
     std::wstring value = Environment(name);
     if (value.empty())
-        throw Abort{"the variable " + Utf8(name) + " is not set: run this program through tests/wine/harness.sh"};
+        throw Abort{"the variable " + Utf8(name) + " is not set: run this program through scripts/lib/harness.sh"};
     return value;
 }
 

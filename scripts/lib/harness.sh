@@ -115,7 +115,7 @@ set_paths() {
     if [[ -f $BUILD/PixGen.exe && $(pe_machine "$BUILD/PixGen.exe") == 014c ]]; then
         ARCH=i686
         export WINEARCH=win32
-        I686_ENV=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/i686-env
+        I686_ENV=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/i686-env
         export PIXGEN_I386_SHARE=$BUILD
     fi
 }
