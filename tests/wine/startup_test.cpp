@@ -113,7 +113,7 @@ PIX_TEST(Windows) {
     // fails, for any program's window.
     HICON mainIcon = nullptr, hiddenIcon = nullptr;
     const bool answered = AskBigIcon(main, mainIcon) && AskBigIcon(hidden, hiddenIcon);
-    if (!CHECK_TODO_WINE(answered)) {
+    if (CHECK_TODO_WINE(answered)) {
         CHECK(mainIcon != nullptr);
         CHECK_EQ(hiddenIcon, mainIcon);
         CHECK(mainIcon != LoadIconW(nullptr, IDI_APPLICATION));
@@ -287,7 +287,7 @@ PIX_TEST(MissingLibrary) {
             kExitTimeout, 2);
         const bool ended = !process.Running();
         if (row.wineStartsIt) {
-            if (CHECK_TODO_WINE(ended)) continue;   // still running: the destructor ends it
+            if (!CHECK_TODO_WINE(ended)) continue;  // still running: the destructor ends it
         } else {
             CHECK(ended);
         }
