@@ -9,7 +9,7 @@
 // unhandled does: the trap takes it, in the search phase, and the call
 // becomes a failure. A processor fault gets its message from the table of
 // processor faults; any other code is "External exception %x"
-// (base/core/failure_text.h is the one list of codes).
+// (win/core/failure_text.h is the one list of codes).
 //
 // Which exceptions a trap takes:
 // - Foreign (CallForeign, the vendor library): every exception that escapes
@@ -21,37 +21,14 @@
 //   exceptions pass unchanged to the guard's catch. On i686 GCC's C++
 //   exceptions never become Windows exceptions at all.
 //
-// The way back, once the trap has taken an exception (the record and the
-// context of the exception are kept first, for the failure's message):
-// - x86_64 (GCC): the frame is a small assembly function with unwind data
-//   and a search-phase handler. The handler unwinds to that frame with
-//   RtlUnwindEx, as __except does: the frames in between are unwound, their
-//   termination handlers run, and the call returns 0 into RunFramed.
-// - i686 (GCC): the frame is an EXCEPTION_REGISTRATION record on the fs:[0]
-//   chain, pushed in RunFramed's frame and taken off on every way out (an
-//   RAII unlink: GCC's DWARF-2 unwinding does not walk fs:[0], so a C++
-//   exception passing by never meets the record, but must not leave it on
-//   the chain). The handler calls RtlUnwind to our record, which runs the
-//   unwind handlers registered after it and takes them off the chain, and
-//   then jumps back into RunFramed without unwinding anything more
-//   (__builtin_longjmp): the frames in between have had their unwind already.
-// - MSVC: __try/__except around the body, with the same choice in its
-//   filter; the system does the unwind.
-// What depends on the compiler lives in win/trap_frame.* (the frame itself:
-// the three ways above, with all their assembly in win/trap_frame.S, GCC
-// only) and base/core/compiler.h (the x87 and MXCSR accessors, the codes of
-// the compiler's C++ exceptions). This file has neither assembly nor any
-// #if on the compiler.
-//
-// All three unwind, so a non-continuable exception (other compilers' C++
-// throws are raised so) is taken like any other.
-// - A stack overflow is the exception: too little stack is left below the
-//   fault to unwind on. It is continuable, so the handler lets Windows
-//   continue in our frame directly: on x86_64 as if pix_RunFramed had
-//   returned 0 (the registers as the dispatch restored them for our frame),
-//   on i686 by the jump without RtlUnwind. The frames in between are
-//   abandoned, not unwound. Even the dispatch needs room, which the first
-//   trap reserves for its thread (KeepRoomForStackOverflow).
+// How the frame is made, and how it gets back once it has taken an exception,
+// depends on the compiler and the processor: that is win/trap_frame.*'s, and
+// this file has neither assembly nor any #if on the compiler. Every way
+// unwinds the frames in between, as __except does, so a non-continuable
+// exception (other compilers' C++ throws are raised so) is taken like any
+// other; after a stack overflow, with too little stack left to unwind on,
+// they are abandoned instead. Even the dispatch needs room, which the first
+// trap reserves for its thread (KeepRoomForStackOverflow).
 //
 // Back in RunTrapped the processor is made ours again: on i686 the head of
 // the fs:[0] chain as it was before the call; the x87 unit reset (fninit,
@@ -89,7 +66,7 @@
 #include <string>
 
 #include "base/core/compiler.h"
-#include "base/core/failure_text.h"
+#include "win/core/failure_text.h"
 #include "base/module.h"
 #include "base/text.h"
 #include "win/trap_frame.h"

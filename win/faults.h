@@ -1,6 +1,7 @@
-// Exceptions that would leave a call unhandled, turned into failures. How
-// they are caught is win/faults.cpp's business alone; the rest of the program
-// sees ordinary Failures thrown from its own frames.
+// Exceptions that would leave a call unhandled, turned into failures. What a
+// trap takes and how the program recovers is win/faults.cpp's business, the
+// frame that makes Windows ask us is win/trap_frame.*'s; the rest of the
+// program sees ordinary Failures thrown from its own frames.
 #pragma once
 
 #include <windows.h>

@@ -1,7 +1,25 @@
 // RunFramed for each compiler and processor: on x86_64 (GCC) a function with
 // unwind data and a handler of its own (win/trap_frame.S), on i686 (GCC) a
-// registration record on the fs:[0] chain, with MSVC __try/__except. The
-// head of win/faults.cpp tells why each takes the way back it takes.
+// registration record on the fs:[0] chain, with MSVC __try/__except.
+//
+// The way back, once the filter has taken an exception:
+// - x86_64 (GCC): the handler unwinds to our frame with RtlUnwindEx, as
+//   __except does: the frames in between are unwound, their termination
+//   handlers run, and the call returns 0 into RunFramed.
+// - i686 (GCC): the record is pushed in RunFramed's frame and taken off on
+//   every way out (an RAII unlink: GCC's DWARF-2 unwinding does not walk
+//   fs:[0], so a C++ exception passing by never meets the record, but must
+//   not leave it on the chain). The handler calls RtlUnwind to our record,
+//   which runs the unwind handlers registered after it and takes them off the
+//   chain, then jumps back into RunFramed without unwinding anything more
+//   (__builtin_longjmp): the frames in between have had their unwind already.
+// - MSVC: __try/__except around the body, with the filter's choice; the
+//   system does the unwind.
+// - After a stack overflow, too little stack is left below the fault to
+//   unwind on. The overflow is continuable, so the handler lets Windows
+//   continue in our frame directly: on x86_64 as if pix_RunFramed had
+//   returned 0 (the registers as the dispatch restored them for our frame),
+//   on i686 by the jump without RtlUnwind.
 #include "win/trap_frame.h"
 
 #include "base/core/compiler.h"

@@ -16,8 +16,9 @@
 #endif
 
 // The caller's return address, seen from inside a function; and, on GCC, a
-// jump buffer that a later jump returns to without unwinding anything
-// (win/faults.cpp on i686; MSVC uses its structured exception handling there).
+// jump buffer that a later jump returns to without unwinding anything (the
+// i686 trap frame of win/trap_frame.cpp; MSVC uses its structured exception
+// handling there).
 #if PIX_MSVC
 #  define PIX_RETURN_ADDRESS() _ReturnAddress()
 #else

@@ -1,5 +1,5 @@
-// The amount conversion's shared inside: the grammar's result and the
-// frame every conversion path runs in. Only form/core/amount*.cpp use it.
+// What the amount conversion's two paths share: the grammar's result and the
+// frame every conversion runs in. Only form/core/amount*.cpp use it.
 #pragma once
 
 #include <string_view>
