@@ -1,6 +1,7 @@
 #include "style/engine.h"
 
 #include <commctrl.h>
+#include <dwmapi.h>
 
 #include <algorithm>
 #include <string>
@@ -91,6 +92,25 @@ BOOL CALLBACK RecomputeFrame(HWND window, LPARAM) {
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return TRUE;
+}
+
+// With desktop composition (Vista and 7 when it is on, 8 and 10 always) the
+// compositor renders the frame of a captioned window itself, and what the
+// window paints into its non-client area through WM_NCPAINT is hidden behind
+// it. The frame is opted out of that rendering, before it is first shown, so
+// the frame painted here is the one on the screen. The platform goes on
+// doing what a frame does through the window's own answers: WM_NCHITTEST
+// places moving, sizing and snapping, and the system menu stays. (The other
+// way, a client area over the whole window, would put the form inside the
+// caption band and still leave the compositor's borders to hide.) The
+// library is bound from the system folder: it is no KnownDLL, and without it
+// there is no compositor to stand back.
+void KeepFrameFromCompositor(HWND window) {
+    static const SystemLibrary dwmapi(L"dwmapi.dll");
+    static const auto setAttribute = dwmapi.Find<decltype(&DwmSetWindowAttribute)>("DwmSetWindowAttribute");
+    if (!setAttribute) return;
+    const DWMNCRENDERINGPOLICY policy = DWMNCRP_DISABLED;
+    setAttribute(window, DWMWA_NCRENDERING_POLICY, &policy, sizeof policy);
 }
 
 LRESULT HitCode(FramePart part) noexcept {
@@ -389,6 +409,14 @@ void TStyleEngine::FrameButtonPressed(Skinned& s, FramePart part) {
 LRESULT TStyleEngine::HandleFrame(Skinned& s, UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND w = s.window;
     switch (message) {
+        case WM_NCCREATE:
+        // Composition turned back on (Vista and 7) starts the compositor
+        // anew: the window opts out again.
+        case WM_DWMCOMPOSITIONCHANGED: {
+            const LRESULT result = DefSubclassProc(w, message, wParam, lParam);
+            KeepFrameFromCompositor(w);
+            return result;
+        }
         case WM_NCCALCSIZE: {
             RECT* r = wParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0] : reinterpret_cast<RECT*>(lParam);
             const RECT windowRect = *r;

@@ -5,12 +5,14 @@
 // from the window's real rectangles and the style's measures at the window's
 // DPI; every state is reached with the mouse and the keyboard.
 #include <windows.h>
+#include <dwmapi.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/system_library.h"
 #include "form/core/control_ids.h"
 #include "win/dpi.h"
 #include "tests/wine/driver/driver.h"
@@ -736,6 +738,35 @@ PIX_TEST(FrameFollowsDpiChange) {
         CHECK_PIXEL((POINT{field.left + border, (field.top + field.bottom) / 2}), kWhite);
     }
     CHECK_EQ(Show(WindowRect(pix.main)), Show(window96));
+    Close(pix);
+}
+
+// The frames on the screen are the program's: the main window and a dialog
+// opt out of the compositor's frame, which would otherwise hide them. Where
+// nothing composes frames (Wine; Vista and 7 with composition off) there is
+// no compositor's frame to stand back, and nothing to read back.
+PIX_TEST(FrameNotLeftToTheCompositor) {
+    const pix::SystemLibrary dwmapi(L"dwmapi.dll");
+    const auto composing = dwmapi.Find<decltype(&DwmIsCompositionEnabled)>("DwmIsCompositionEnabled");
+    const auto attribute = dwmapi.Find<decltype(&DwmGetWindowAttribute)>("DwmGetWindowAttribute");
+    BOOL composition = FALSE;
+    if (!composing || !attribute || FAILED(composing(&composition)) || !composition)
+        Skip("no desktop composition here, so no compositor's frame to keep out (Wine composes no frames)");
+    Pix pix = Start(L"compositor");
+    const HWND valor = pix.Control(ids::edtValor);
+    Click(CenterOf(WindowRect(valor)));
+    TypeText(L"abc");
+    REQUIRE(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
+    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
+    HWND dialog = nullptr;
+    REQUIRE(WaitUntil([&] { return (dialog = FindMessageBox(pix.process, pix.main)) != nullptr; }, kReactTimeout));
+    for (HWND window : {pix.main, dialog}) {
+        Context context(window == pix.main ? "main window" : "failure dialog");
+        BOOL rendered = TRUE;
+        CHECK(SUCCEEDED(attribute(window, DWMWA_NCRENDERING_ENABLED, &rendered, sizeof rendered)));
+        CHECK(!rendered);
+    }
+    AnswerByEnter(dialog);
     Close(pix);
 }
 
