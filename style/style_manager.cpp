@@ -2,6 +2,7 @@
 
 #include "base/core/failure.h"
 #include "base/core/utf8.h"
+#include "base/handles.h"
 #include "base/text.h"
 #include "style/core/style_data.h"
 #include "style/engine.h"
@@ -44,10 +45,9 @@ LRESULT CALLBACK RelabelOkAsClose(int code, WPARAM wParam, LPARAM lParam) {
 
 void ShowNotFound(const std::u16string& name) {
     const std::wstring text = L"Style '" + W(name) + L"' not found";
-    const HHOOK hook = SetWindowsHookExW(WH_CBT, &RelabelOkAsClose, nullptr, GetCurrentThreadId());
+    const UniqueHook relabel(SetWindowsHookExW(WH_CBT, &RelabelOkAsClose, nullptr, GetCurrentThreadId()));
     // No owner: the box is centred on the screen and modal to the thread.
     MessageBoxW(nullptr, text.c_str(), L"Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-    if (hook) UnhookWindowsHookEx(hook);
 }
 
 }  // namespace
