@@ -845,6 +845,14 @@ PIX_TEST(NoGdiLeak) {
     const HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pix.process.Id());
     REQUIRE(query != nullptr);
     const auto objects = [&] { return GetGuiResources(query, GR_GDIOBJECTS); };
+    // Asked first: where the platform counts nothing (Wine 8 answers 0 for
+    // every process) the repaints below could show nothing.
+    if (objects() == 0) {
+        CHECK_TODO_WINE(objects() > 0);
+        CloseHandle(query);
+        Close(pix);
+        Skip("GetGuiResources counts no GDI objects here (Wine 8 answers 0 for every process)");
+    }
     // One full round first: whatever is made once and kept is made now.
     RedrawWindow(pix.main, nullptr, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Responds(pix.main);
@@ -873,15 +881,7 @@ PIX_TEST(NoGdiLeak) {
     Responds(pix.main);
     const DWORD after = objects();
     Note("GDI objects after: " + std::to_string(after));
-    // Wine 8 answers 0 for every process: nothing to compare there.
-    if (before == 0) {
-        CHECK_TODO_WINE(before > 0);
-        CloseHandle(query);
-        Close(pix);
-        Skip("GetGuiResources counts no GDI objects under Wine");
-    }
     CHECK(after <= before);
     CloseHandle(query);
     Close(pix);
 }
-
