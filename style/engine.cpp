@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "style/button.h"
 #include "style/dialog.h"
@@ -132,6 +133,20 @@ void TStyleEngine::SetHot(SkinnedWindow& window, bool hot) {
         hot_ = nullptr;
     }
     window.HotChanged();
+}
+
+void TStyleEngine::Restyle(Look look) {
+    look_ = std::move(look);
+    menus_.Restyled();
+    std::vector<HWND> topLevel;
+    for (const auto& entry : windows_) {
+        entry.second->Restyled();
+        if (GetAncestor(entry.first, GA_ROOT) == entry.first) topLevel.push_back(entry.first);
+    }
+    for (HWND window : topLevel) {
+        RecomputeFrames(window);
+        RedrawWindow(window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
 }
 
 int TStyleEngine::DpiOf(HWND window) const {

@@ -34,6 +34,9 @@ public:
     TStyleEngine& operator=(const TStyleEngine&) = delete;
 
     const Look& GetLook() const noexcept { return look_; }
+    // Another look for every window, those drawn so far too: their frames
+    // are measured again and everything is painted anew.
+    void Restyle(Look look);
 
     // Called by the creation hook for each new window of the thread.
     void Adopt(HWND window, const CREATESTRUCTW& create);

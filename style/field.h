@@ -27,6 +27,7 @@ class PickerWindow final : public FieldWindow {
 public:
     using FieldWindow::FieldWindow;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Restyled() override { ColorCalendar(); }
 
 private:
     void ColorCalendar();

@@ -274,8 +274,7 @@ LRESULT FrameWindow::DpiChanged(WPARAM wParam, LPARAM lParam) {
     dpi_ = HIWORD(wParam);
     const LRESULT result = Default(kWmDpiChanged, wParam, lParam);
     // The frames of the window and of its fields take the new DPI.
-    RecomputeFrame(window_, 0);
-    EnumChildWindows(window_, &RecomputeFrame, 0);
+    RecomputeFrames(window_);
     RedrawWindow(window_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return result;
 }
@@ -411,6 +410,11 @@ LRESULT FrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return Default(message, wParam, lParam);
+}
+
+void RecomputeFrames(HWND window) {
+    RecomputeFrame(window, 0);
+    EnumChildWindows(window, &RecomputeFrame, 0);
 }
 
 LRESULT ContainerWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

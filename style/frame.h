@@ -17,6 +17,7 @@ public:
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     int FrameDpi() const noexcept override { return dpi_; }
+    void Restyled() override { captionFont_.Reset(); }
 
 protected:
     // The frame's measures at the window's DPI, for the window at windowRect.
@@ -38,6 +39,9 @@ private:
     UniqueFont captionFont_;
     int captionFontDpi_ = 0;
 };
+
+// The window's frame and its children's measured again (a new DPI, a new look).
+void RecomputeFrames(HWND window);
 
 class ContainerWindow final : public SkinnedWindow {
 public:

@@ -174,6 +174,11 @@ bool ShortcutMenus::OnOwnerMessage(SkinnedWindow& owner, UINT message, WPARAM wP
     }
 }
 
+void ShortcutMenus::Restyled() noexcept {
+    menuBrush_.Reset();
+    menuFont_.Reset();
+}
+
 void ShortcutMenus::Forget(const SkinnedWindow& window) noexcept {
     if (owner_ == &window) owner_ = nullptr;
 }

@@ -27,6 +27,8 @@ public:
     // A menu's window was created.
     void MenuWindowCreated(HWND menuWindow);
     void PaintBorder(HWND menuWindow);
+    // The look changed.
+    void Restyled() noexcept;
 
 private:
     void MakeOwnerDrawn(HMENU menu);

@@ -37,6 +37,10 @@ public:
 
     bool Hot() const noexcept { return hot_; }
 
+    // The look changed: what was made from the old one goes (the engine
+    // repaints everything afterwards).
+    virtual void Restyled() {}
+
 protected:
     // The window's own procedure (and any subclass installed before the
     // style's).

@@ -86,15 +86,18 @@ bool TStyleManager::TryActivateStyle(const std::u16string& name, bool showErrorD
         if (showErrorDialog) ShowNotFound(name);
         return false;
     }
-    // The windows drawn so far keep the style they were drawn in.
-    if (engine_) return true;
+    if (engine_ && index == active_) return true;
     const Carried& chosen = carried_[static_cast<std::size_t>(index)];
     const auto whole = ReadStyle(chosen.data, chosen.size);
     if (!whole.Ok()) FailToLoad(chosen.resourceName);
     auto look = BuildLook(whole.value);
     if (!look.Ok())
         throw Failure(u"StyleError", u"Style '" + name + u"': " + utf8::ToUtf16(look.error));
-    engine_ = std::make_unique<TStyleEngine>(std::move(look.value));
+    if (engine_)
+        engine_->Restyle(std::move(look.value));
+    else
+        engine_ = std::make_unique<TStyleEngine>(std::move(look.value));
+    active_ = index;
     return true;
 }
 

@@ -210,6 +210,11 @@ std::wstring Deploy(const std::wstring& folder, const Layout& layout = Layout())
 // in the middle of its data, or left out; the program's other resources stay.
 enum class StyleResource { Damaged, Removed };
 void RewriteStyleResource(const std::wstring& exe, StyleResource change);
+// The bytes of WINDOWSCORVANTI in a program file.
+std::string StyleResourceBytes(const std::wstring& exe);
+// Adds an RCDATA resource of that name (a second carried style) to a program
+// file, its other resources left as they are.
+void AddRcData(const std::wstring& exe, const std::wstring& name, const std::string& data);
 
 // --- processes ----------------------------------------------------------------
 
@@ -220,6 +225,11 @@ struct StartOptions {
     std::vector<std::pair<std::wstring, std::wstring>> environment;
     // The working folder; empty: the program's own folder.
     std::wstring directory;
+    // Put on the command line after the program's quoted path.
+    std::wstring arguments;
+    // The program writes where the driver writes (a copy of a test program
+    // running one of its cases in a process of its own).
+    bool shareOutput = false;
 };
 
 // A process the driver started. Every such process belongs to a job that is
