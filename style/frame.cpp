@@ -115,6 +115,15 @@ void DrawGlyph(HDC dc, FramePart part, bool restore, const Box& button, int glyp
     }
 }
 
+FrameButtons ButtonsOf(HWND window) {
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    FrameButtons buttons;
+    buttons.close = (style & WS_SYSMENU) != 0;
+    buttons.maximize = (style & WS_MAXIMIZEBOX) != 0;
+    buttons.minimize = (style & WS_MINIMIZEBOX) != 0;
+    return buttons;
+}
+
 UniqueFont CaptionFont(const TextStyle& t, int height) {
     LOGFONTW font{};
     font.lfHeight = -height;
@@ -195,15 +204,15 @@ void FrameWindow::Paint() {
     Fill(dc, b.captionBand, colors.captionBand);
 
     // The system buttons, their hot and pressed colours and glyphs.
-    const LONG style = GetWindowLongW(window_, GWL_STYLE);
+    const FrameButtons shown = ButtonsOf(window_);
     const int line = LineAtDpi(dpi_);
     struct Button {
         FramePart part;
         Box box;
         bool shown;
-    } const buttons[] = {{FramePart::Close, b.close, true},
-                         {FramePart::Maximize, b.maximize, (style & WS_MAXIMIZEBOX) != 0},
-                         {FramePart::Minimize, b.minimize, (style & WS_MINIMIZEBOX) != 0}};
+    } const buttons[] = {{FramePart::Close, b.close, shown.close},
+                         {FramePart::Maximize, b.maximize, shown.maximize},
+                         {FramePart::Minimize, b.minimize, shown.minimize}};
     int captionRight = b.captionBand.right;
     for (const Button& button : buttons) {
         if (!button.shown) continue;
@@ -244,7 +253,7 @@ LRESULT FrameWindow::HitTest(LPARAM point) {
     const int x = static_cast<short>(LOWORD(point)) - windowRect.left;
     const int y = static_cast<short>(HIWORD(point)) - windowRect.top;
     const bool resizable = (GetWindowLongW(window_, GWL_STYLE) & WS_THICKFRAME) && !IsZoomed(window_);
-    return HitCode(HitTestFrame(m, b, width, height, x, y, resizable));
+    return HitCode(HitTestFrame(m, b, ButtonsOf(window_), width, height, x, y, resizable));
 }
 
 void FrameWindow::ButtonPressed(FramePart part) {

@@ -69,6 +69,19 @@ struct Frame {
     }
 };
 
+// The failure dialog, opened by a press of "Gerar" with an amount that does
+// not convert.
+HWND OpenFailureDialog(const Pix& pix) {
+    const HWND valor = pix.Control(ids::edtValor);
+    Click(CenterOf(WindowRect(valor)));
+    TypeText(L"abc");
+    REQUIRE(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
+    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
+    HWND dialog = nullptr;
+    REQUIRE(WaitUntil([&] { return (dialog = FindMessageBox(pix.process, pix.main)) != nullptr; }, kReactTimeout));
+    return dialog;
+}
+
 Frame FrameOf(const Pix& pix) {
     Frame f;
     f.window = WindowRect(pix.main);
@@ -338,6 +351,54 @@ PIX_TEST(MoveAndResizeByTheFrame) {
         WaitUntil([&] { return Show(WindowRect(pix.main)) == Show(expected); }, 3000);
         CHECK_EQ(Show(WindowRect(pix.main)), Show(expected));
     }
+    Close(pix);
+}
+
+// The frame answers for the buttons a window has, and only those: the main
+// window has all three, the failure dialog a close button only, so where the
+// others would be it is caption. Asked from outside with WM_NCHITTEST, and
+// done there as a person would: a click leaves the dialog as it is, a drag
+// moves it.
+PIX_TEST(OnlyTheButtonsAWindowHas) {
+    Pix pix = Start(L"frame-buttons");
+    const auto hitAt = [](HWND window, POINT p) {
+        DWORD_PTR hit = HTNOWHERE;
+        REQUIRE(SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y), SMTO_ABORTIFHUNG, kReactTimeout,
+                                    &hit));
+        return static_cast<LRESULT>(hit);
+    };
+    const Frame f = FrameOf(pix);
+    const HWND dialog = OpenFailureDialog(pix);
+    REQUIRE(Responds(dialog));
+    Frame d;
+    d.window = WindowRect(dialog);
+    d.client = ClientRectOnScreen(dialog);
+    struct Row {
+        const char* name;
+        int index;
+        LRESULT main, dialog;
+    } const rows[] = {{"close", 0, HTCLOSE, HTCLOSE},
+                      {"maximise", 1, HTMAXBUTTON, HTCAPTION},
+                      {"minimise", 2, HTMINBUTTON, HTCAPTION}};
+    for (const Row& row : rows) {
+        Context context(row.name);
+        CHECK_EQ(hitAt(pix.main, CenterOf(f.Button(row.index))), row.main);
+        CHECK_EQ(hitAt(dialog, CenterOf(d.Button(row.index))), row.dialog);
+        // Drawn as it answers: a button's glyph is black, the caption band
+        // where there is no button has the band's colour only.
+        const Screenshot shot = Screenshot::Capture(d.Button(row.index));
+        CHECK_EQ(HasColor(shot, d.Button(row.index), kBlack), row.dialog != HTCAPTION);
+    }
+    const POINT strip = CenterOf(d.Button(1));
+    Click(strip);
+    Pause(300);
+    CHECK(IsWindowVisible(dialog) && !IsIconic(dialog) && !IsZoomed(dialog));
+    CHECK_EQ(Show(WindowRect(dialog)), Show(d.window));
+    Drag(strip, {strip.x - 40, strip.y + 30});
+    const RECT moved{d.window.left - 40, d.window.top + 30, d.window.right - 40, d.window.bottom + 30};
+    WaitUntil([&] { return Show(WindowRect(dialog)) == Show(moved); }, 3000);
+    CHECK_EQ(Show(WindowRect(dialog)), Show(moved));
+    AnswerByEnter(dialog);
     Close(pix);
 }
 
@@ -665,13 +726,7 @@ PIX_TEST(ShortcutMenu) {
 // text and layout as without the style.
 PIX_TEST(FailureDialog) {
     Pix pix = Start(L"failure-dialog");
-    const HWND valor = pix.Control(ids::edtValor);
-    Click(CenterOf(WindowRect(valor)));
-    TypeText(L"abc");
-    REQUIRE(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
-    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
-    HWND dialog = nullptr;
-    REQUIRE(WaitUntil([&] { return (dialog = FindMessageBox(pix.process, pix.main)) != nullptr; }, kReactTimeout));
+    const HWND dialog = OpenFailureDialog(pix);
     REQUIRE(Responds(dialog));
     CHECK_EQ(MessageBoxText(dialog), std::wstring(L"'abc' is not a valid floating point value."));
     Frame f;
@@ -757,13 +812,7 @@ PIX_TEST(FrameNotLeftToTheCompositor) {
     if (!composing || !attribute || FAILED(composing(&composition)) || !composition)
         Skip("no desktop composition here, so no compositor's frame to keep out (Wine composes no frames)");
     Pix pix = Start(L"compositor");
-    const HWND valor = pix.Control(ids::edtValor);
-    Click(CenterOf(WindowRect(valor)));
-    TypeText(L"abc");
-    REQUIRE(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
-    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
-    HWND dialog = nullptr;
-    REQUIRE(WaitUntil([&] { return (dialog = FindMessageBox(pix.process, pix.main)) != nullptr; }, kReactTimeout));
+    const HWND dialog = OpenFailureDialog(pix);
     for (HWND window : {pix.main, dialog}) {
         Context context(window == pix.main ? "main window" : "failure dialog");
         BOOL rendered = TRUE;
