@@ -36,6 +36,10 @@ void KeepFrameFromCompositor(HWND window) {
     setAttribute(window, DWMWA_NCRENDERING_POLICY, &policy, sizeof policy);
 }
 
+// Undocumented: the themed platform's own painting of the caption and frame.
+constexpr UINT kNcUahDrawCaption = 0x00AE;
+constexpr UINT kNcUahDrawFrame = 0x00AF;
+
 BOOL CALLBACK RecomputeFrame(HWND window, LPARAM) {
     SetWindowPos(window, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -160,6 +164,30 @@ LRESULT ControlColor(const Look& look, UINT message, WPARAM wParam) {
 }
 
 }  // namespace
+
+LRESULT FrameWindow::PaintAfter(LRESULT result) {
+    if (IsWindow(window_)) Paint();
+    return result;
+}
+
+// The platform paints a frame only on a visible window: while it handles the
+// message, the window is marked hidden (the style bit only, as WM_SETREDRAW
+// does; nothing is hidden or shown on the screen, and every window of the
+// program belongs to this one thread).
+LRESULT FrameWindow::DefaultUnpainted(UINT message, WPARAM wParam, LPARAM lParam) {
+    const LONG style = GetWindowLongW(window_, GWL_STYLE);
+    if (!(style & WS_VISIBLE)) return Default(message, wParam, lParam);
+    struct Unmarked {
+        HWND window;
+        explicit Unmarked(HWND w, LONG style) : window(w) { SetWindowLongW(w, GWL_STYLE, style & ~WS_VISIBLE); }
+        ~Unmarked() {
+            if (IsWindow(window)) SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_VISIBLE);
+        }
+        Unmarked(const Unmarked&) = delete;
+        Unmarked& operator=(const Unmarked&) = delete;
+    } const unmarked(window_, style);
+    return Default(message, wParam, lParam);
+}
 
 FrameWindow::FrameWindow(TStyleEngine& engine, HWND window) : SkinnedWindow(engine, window), dpi_(WindowDpi(window)) {}
 
@@ -314,34 +342,69 @@ LRESULT FrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (IsIconic(w)) break;
             Paint();
             return 0;
-        case WM_NCACTIVATE: {
+        // The platform's own painting of its frame, outside WM_NCPAINT. (The
+        // frame is opted out of the compositor's, so nothing hides what the
+        // platform paints any more than what the style paints.)
+        //
+        // WM_NCACTIVATE: -1 asks for no painting, but only where no visual
+        // style is active; WM_SETTEXT, WM_SETICON and WM_ENABLE repaint the
+        // caption at once. The platform keeps its bookkeeping with nothing
+        // painted, and the style's frame is painted at once after.
+        case WM_NCACTIVATE:
             active_ = wParam != FALSE;
-            // -1: the platform keeps its bookkeeping but paints no frame of its own.
-            const LRESULT result = Default(message, wParam, -1);
-            Paint();
-            return result;
-        }
+            return PaintAfter(DefaultUnpainted(message, wParam, -1));
+        case WM_SETTEXT:
+        case WM_SETICON:
+        case WM_ENABLE:
+            return PaintAfter(DefaultUnpainted(message, wParam, lParam));
+        // Sent by the themed platform to itself (undocumented, on Vista
+        // and later) to paint the caption or the frame in the visual style,
+        // on activation and on a new caption among others: the frame is
+        // the style's, nothing of the theme is painted.
+        case kNcUahDrawCaption:
+        case kNcUahDrawFrame:
+            return 0;
+        // Moving and sizing by the frame, the system menu (from the
+        // keyboard or a click on the icon) and the platform's own buttons:
+        // the platform may paint its caption or its system-menu button while
+        // in there, and does when it is done (Wine's draws its system-menu
+        // button pressed while the menu is open and again when it closes).
+        // The style's frame is painted straight after each.
+        case WM_SYSCOMMAND:
+        case WM_ENTERSIZEMOVE:
+        case WM_EXITSIZEMOVE:
+        case WM_CONTEXTMENU:
+        case WM_ENTERMENULOOP:
+        case WM_EXITMENULOOP:
+        case WM_INITMENUPOPUP:
+        case WM_MENUSELECT:
+            return PaintAfter(Default(message, wParam, lParam));
+        case WM_ENTERIDLE:  // also while a dialog the window owns is open: the menu's only
+            if (wParam != MSGF_MENU) break;
+            return PaintAfter(Default(message, wParam, lParam));
         case WM_ACTIVATE:
             active_ = LOWORD(wParam) != WA_INACTIVE;
             break;
         case WM_NCHITTEST:
             return HitTest(lParam);
         case WM_NCMOUSEMOVE: {
+            // Over its own buttons the themed platform tracks the pointer
+            // and paints them hot: over the style's, it is not told.
             const FramePart hot = ButtonOfHit(wParam);
+            const LRESULT result = IsFrameButton(hot) ? 0 : Default(message, wParam, lParam);
+            TrackLeave(true);
             if (hot != hotButton_) {
                 hotButton_ = hot;
                 Paint();
             }
-            TrackLeave(true);
-            break;
+            return result;
         }
-        case WM_NCMOUSELEAVE:
+        case WM_NCMOUSELEAVE: {
             TrackingEnded();
-            if (hotButton_ != FramePart::Client) {
-                hotButton_ = FramePart::Client;
-                Paint();
-            }
-            break;
+            const LRESULT result = Default(message, wParam, lParam);
+            hotButton_ = FramePart::Client;
+            return PaintAfter(result);
+        }
         case WM_NCLBUTTONDOWN:
         case WM_NCLBUTTONDBLCLK: {
             const FramePart part = ButtonOfHit(wParam);
@@ -389,13 +452,6 @@ LRESULT FrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Paint();
             }
             break;
-        case WM_SETTEXT:
-        case WM_SETICON: {
-            // The platform paints the caption of its own frame right away.
-            const LRESULT result = Default(message, wParam, lParam);
-            Paint();
-            return result;
-        }
         case kWmGetDpiScaledSize:
             return ScaledSize(wParam, lParam);
         case kWmDpiChanged:

@@ -26,6 +26,9 @@ protected:
 
 private:
     void Paint();
+    // Paints the frame after the platform handled a message; its result.
+    LRESULT PaintAfter(LRESULT result);
+    LRESULT DefaultUnpainted(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HitTest(LPARAM point);
     void ButtonPressed(FramePart part);
     LRESULT ScaledSize(WPARAM wParam, LPARAM lParam);

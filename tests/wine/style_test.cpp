@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -289,6 +290,156 @@ PIX_TEST(SystemButtonsWork) {
     Click(CenterOf(f.Button(0)));
     REQUIRE(pix.process.WaitForExit());
     CHECK_EQ(pix.process.ExitCode(), DWORD{0});
+}
+
+namespace {
+
+// The frame as the screen shows it: every pixel of the window outside its
+// client area, and outside the icon's area when that may change.
+struct FramePixels {
+    RECT window{};
+    std::vector<COLORREF> pixels;
+    bool operator==(const FramePixels& other) const {
+        return EqualRect(&window, &other.window) && pixels == other.pixels;
+    }
+};
+
+FramePixels FramePixelsOf(const Pix& pix, bool withIcon = true) {
+    const Frame f = FrameOf(pix);
+    const RECT icon{f.window.left + Scaled(7, f.dpi), f.window.top + Scaled(5, f.dpi),
+                    f.window.left + Scaled(28, f.dpi), f.window.top + Scaled(25, f.dpi)};
+    const Screenshot shot = Screenshot::Capture(f.window);
+    FramePixels frame;
+    frame.window = f.window;
+    for (int y = f.window.top; y < f.window.bottom; ++y)
+        for (int x = f.window.left; x < f.window.right; ++x) {
+            const POINT p{x, y};
+            if (PtInRect(&f.client, p)) continue;
+            frame.pixels.push_back(!withIcon && PtInRect(&icon, p) ? CLR_INVALID : shot.At(x, y));
+        }
+    return frame;
+}
+
+// Where two captures of the frame first differ, for the failure output.
+std::string FirstDifference(const Pix& pix, const FramePixels& seen, const FramePixels& expected) {
+    if (!EqualRect(&seen.window, &expected.window)) return "the window moved: " + Show(seen.window);
+    const Frame f = FrameOf(pix);
+    std::size_t i = 0;
+    for (int y = f.window.top; y < f.window.bottom; ++y)
+        for (int x = f.window.left; x < f.window.right; ++x) {
+            if (PtInRect(&f.client, POINT{x, y})) continue;
+            if (seen.pixels[i] != expected.pixels[i])
+                return "at " + Show(POINT{x, y}) + ": " + ShowColor(seen.pixels[i]) + " instead of " +
+                       ShowColor(expected.pixels[i]);
+            ++i;
+        }
+    return "none";
+}
+
+}  // namespace
+
+// The platform paints its own caption or frame outside WM_NCPAINT on several
+// messages (Wine's DefWindowProc, for one, draws the caption on WM_SETTEXT);
+// none of it may show. After each of them the frame is pixel for pixel what
+// it was, active or inactive.
+PIX_TEST(PlatformPaintsNoFrameOfItsOwn) {
+    Pix pix = Start(L"platform-painting");
+    REQUIRE(WaitUntil([&] { return SettledAt({FrameOf(pix).MidX(), FrameOf(pix).window.top}, kActiveTopLine) ==
+                                   kActiveTopLine; }, kReactTimeout));
+    const FramePixels active = FramePixelsOf(pix), activeNoIcon = FramePixelsOf(pix, false);
+    FramePixels inactive;
+    {
+        OtherWindow other;
+        REQUIRE(BringToFront(other.Handle()));
+        REQUIRE(WaitUntil([&] { return SettledAt({FrameOf(pix).MidX(), FrameOf(pix).window.top}, kInactiveTopLine) ==
+                                       kInactiveTopLine; }, kReactTimeout));
+        inactive = FramePixelsOf(pix);
+    }
+    REQUIRE(BringToFront(pix.main));
+    const auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        DWORD_PTR ignored = 0;
+        CHECK(SendMessageTimeoutW(pix.main, message, wParam, lParam, SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
+    };
+    const auto expect = [&](const char* step, const FramePixels& expected, bool withIcon = true) {
+        Context context(step);
+        REQUIRE(Responds(pix.main));
+        FramePixels seen;
+        WaitUntil([&] { return (seen = FramePixelsOf(pix, withIcon)) == expected; }, 2000);
+        if (!CHECK(seen == expected)) Note("first difference " + FirstDifference(pix, seen, expected));
+    };
+    send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"PIX"));
+    expect("WM_SETTEXT with the same text", active);
+    send(WM_NCACTIVATE, TRUE, 0);  // 0: "paint your frame"
+    expect("WM_NCACTIVATE asking for the frame to be painted", active);
+    send(0x00AE, 0, 0);  // WM_NCUAHDRAWCAPTION
+    expect("WM_NCUAHDRAWCAPTION", active);
+    send(0x00AF, 0, 0);  // WM_NCUAHDRAWFRAME
+    expect("WM_NCUAHDRAWFRAME", active);
+    EnableWindow(pix.main, FALSE);
+    expect("disabled (WM_ENABLE)", active);
+    EnableWindow(pix.main, TRUE);
+    expect("enabled again (WM_ENABLE)", active);
+    {
+        OtherWindow other;
+        REQUIRE(BringToFront(other.Handle()));
+        expect("another window active", inactive);
+        send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"PIX"));
+        expect("inactive, WM_SETTEXT", inactive);
+        send(WM_NCACTIVATE, FALSE, 0);
+        expect("inactive, WM_NCACTIVATE asking for the frame to be painted", inactive);
+    }
+    REQUIRE(BringToFront(pix.main));
+    expect("active again", active);
+    // The system menu, opened from the keyboard and by a click on the icon:
+    // the title bar as it was while the menu is open (where the menu does
+    // not cover it), the whole frame once it is closed.
+    const auto titleBar = [&](const RECT& covered) {
+        const Frame f = FrameOf(pix);
+        const RECT bar{f.window.left, f.window.top, f.window.right, f.client.top};
+        const Screenshot shot = Screenshot::Capture(bar);
+        std::vector<COLORREF> pixels;
+        for (int y = bar.top; y < bar.bottom; ++y)
+            for (int x = bar.left; x < bar.right; ++x)
+                pixels.push_back(PtInRect(&covered, POINT{x, y}) ? CLR_INVALID : shot.At(x, y));
+        return pixels;
+    };
+    const std::vector<COLORREF> activeTitle = titleBar(RECT{});
+    const auto activeTitleBar = [&](const RECT& covered) {
+        const Frame f = FrameOf(pix);
+        std::vector<COLORREF> pixels = activeTitle;
+        std::size_t i = 0;
+        for (int y = f.window.top; y < f.client.top; ++y)
+            for (int x = f.window.left; x < f.window.right; ++x, ++i)
+                if (PtInRect(&covered, POINT{x, y})) pixels[i] = CLR_INVALID;
+        return pixels;
+    };
+    const Frame f = FrameOf(pix);
+    const std::function<void()> openings[] = {[] { PressKey(VK_SPACE, kAlt); },
+                                              [&] { Click({f.window.left + Scaled(14, f.dpi), f.window.top + Scaled(14, f.dpi)}); }};
+    for (const auto& open : openings) {
+        Context context(&open == &openings[0] ? "Alt+Space" : "a click on the icon");
+        open();
+        HWND menu = nullptr;
+        REQUIRE(WaitUntil([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); },
+                          kReactTimeout));
+        Pause(200);
+        const RECT covered = WindowRect(menu);
+        CHECK(WaitUntil([&] { return titleBar(covered) == activeTitleBar(covered); }, 2000));
+        PressKey(VK_ESCAPE);
+        PressKey(VK_ESCAPE);
+        REQUIRE(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
+        expect("the system menu opened and closed", active);
+    }
+    // Another icon: only the icon's area may change.
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutW(pix.main, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconW(nullptr, IDI_APPLICATION)),
+                            SMTO_ABORTIFHUNG, kReactTimeout, &ignored))
+        expect("WM_SETICON", activeNoIcon, false);
+    else if (UnderWine())
+        SKIP_CHECK("the frame after WM_SETICON", "Wine does not pass WM_SETICON to another process's window");
+    else
+        CHECK(!"WM_SETICON could not be sent");
+    Close(pix);
 }
 
 namespace {
