@@ -99,7 +99,7 @@ LRESULT TStyleEngine::Dispatch(SkinnedWindow& window, UINT message, WPARAM wPara
     if (message == WM_SETCURSOR) FollowPointer(window, wParam, lParam);
     if (message == WM_NCDESTROY) return Release(window, message, wParam, lParam);
     LRESULT result = 0;
-    if (window.OpensShortcutMenu() && menus_.OnOwnerMessage(window, message, wParam, lParam, result)) return result;
+    if (window.OwnsMenus() && menus_.OnOwnerMessage(window, message, wParam, lParam, result)) return result;
     return window.OnMessage(message, wParam, lParam);
 }
 

@@ -377,10 +377,6 @@ LRESULT FrameWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ENTERMENULOOP:
         case WM_EXITMENULOOP:
         case WM_INITMENUPOPUP:
-        case WM_MENUSELECT:
-            return PaintAfter(Default(message, wParam, lParam));
-        case WM_ENTERIDLE:  // also while a dialog the window owns is open: the menu's only
-            if (wParam != MSGF_MENU) break;
             return PaintAfter(Default(message, wParam, lParam));
         case WM_ACTIVATE:
             active_ = LOWORD(wParam) != WA_INACTIVE;

@@ -31,6 +31,8 @@ public:
     // It builds and tracks a shortcut menu of its own on WM_CONTEXTMENU: the
     // fields, the picker and the result area.
     virtual bool OpensShortcutMenu() const noexcept { return false; }
+    // It may own menus: their items' messages come to it.
+    virtual bool OwnsMenus() const noexcept { return true; }
     // The DPI a top-level window is drawn at, which its children follow;
     // 0 for the others.
     virtual int FrameDpi() const noexcept { return 0; }

@@ -42,11 +42,12 @@ struct Pix : RecordedPixGen {
     int dpi = 96;
 };
 
-Pix Start(const std::wstring& folder, int dpi = 96) {
+Pix Start(const std::wstring& folder, int dpi = 96,
+          const std::vector<std::pair<std::wstring, std::wstring>>& environment = {}) {
     // Away from where the window will be: a pointer left over its close
     // button by an earlier test would make the button hot from the start.
     MoveMouse({GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2});
-    Pix pix{StartRecorded(folder)};
+    Pix pix{StartRecorded(folder, Layout(), environment)};
     pix.dpi = dpi;
     REQUIRE(Responds(pix.main));
     REQUIRE(BringToFront(pix.main));
@@ -873,6 +874,222 @@ PIX_TEST(ShortcutMenu) {
     Close(pix);
 }
 
+namespace {
+
+// A change of DPI as the platform reports it: it asks the window for its
+// size at the new DPI, then proposes that size at the window's place of
+// window96. The window's answer to the question: 0 when it left the size to
+// the platform.
+DWORD_PTR ReportDpiChange(Pix& pix, int dpi, const RECT& window96) {
+    RemoteBuffer size(pix.process.Handle(), sizeof(SIZE));
+    SIZE wanted{Width(window96), Height(window96)};
+    size.Write(&wanted, sizeof wanted);
+    DWORD_PTR answered = 0;
+    REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmGetDpiScaledSize, static_cast<WPARAM>(dpi), size.Address(),
+                                SMTO_ABORTIFHUNG, kReactTimeout, &answered));
+    size.Read(&wanted, sizeof wanted);
+    const RECT proposed{window96.left, window96.top, window96.left + wanted.cx, window96.top + wanted.cy};
+    RemoteBuffer rect(pix.process.Handle(), sizeof(RECT));
+    rect.Write(&proposed, sizeof proposed);
+    DWORD_PTR ignored = 0;
+    REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmDpiChanged, MAKEWPARAM(dpi, dpi), rect.Address(),
+                                SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
+    REQUIRE(Responds(pix.main));
+    pix.dpi = dpi;
+    return answered;
+}
+
+constexpr COLORREF kMenuHot = RGB(127, 175, 175), kMenuSeparator = RGB(149, 149, 149);
+
+// The visible pop-up menu of PixGen's GUI thread, as soon as it shows.
+HWND WaitForMenu(const Pix& pix) {
+    HWND menu = nullptr;
+    REQUIRE(WaitUntil([&] {
+        for (HWND w : ThreadWindows(pix.process.ThreadId()))
+            if (ClassName(w) == L"#32768" && IsWindowVisible(w)) menu = w;
+        return menu != nullptr;
+    }, kReactTimeout));
+    Pause(200);
+    return menu;
+}
+
+void CloseMenu(HWND menu) {
+    PressKey(VK_ESCAPE);
+    CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
+}
+
+// The item under the pointer at p, highlighted in `hot`: its rectangle, or
+// an empty one when nothing there is highlighted.
+RECT HighlightAt(POINT p, COLORREF hot, DWORD waitMs) {
+    PointAt(p);
+    RECT band{};
+    WaitUntil([&] {
+        const RECT column{p.x, std::max<LONG>(p.y - 200, 0), p.x + 1,
+                          std::min<LONG>(p.y + 200, GetSystemMetrics(SM_CYSCREEN))};
+        const Screenshot shot = Screenshot::Capture(column);
+        if (shot.At(p) != hot) return false;
+        int top = p.y, bottom = p.y + 1;
+        while (top > column.top && shot.At(p.x, top - 1) == hot) --top;
+        while (bottom < column.bottom && shot.At(p.x, bottom) == hot) ++bottom;
+        band = {p.x, top, p.x + 1, bottom};
+        return true;
+    }, waitMs);
+    if (IsRectEmpty(&band)) return band;
+    const RECT row{std::max<LONG>(band.left - 400, 0), band.top,
+                   std::min<LONG>(band.left + 400, GetSystemMetrics(SM_CXSCREEN)), band.top + 1};
+    const Screenshot shot = Screenshot::Capture(row);
+    while (band.left > row.left && shot.At(band.left - 1, band.top) == hot) --band.left;
+    while (band.right < row.right && shot.At(band.right, band.top) == hot) ++band.right;
+    return band;
+}
+
+// A column of an open menu right of every item's text.
+int MarginColumn(HWND menu, int dpi) { return WindowRect(menu).right - Scaled(8, dpi); }
+
+// The items of an open menu as a person finds them: the pointer goes down
+// the menu, and each item under it is highlighted. A separator is not.
+std::vector<RECT> HighlightedItems(HWND menu, COLORREF hot, int dpi) {
+    const RECT m = WindowRect(menu);
+    const int x = MarginColumn(menu, dpi);
+    std::vector<RECT> items;
+    for (int y = m.top + 1; y < m.bottom - 1;) {
+        const RECT band = HighlightAt({x, y}, hot, 400);
+        if (IsRectEmpty(&band)) {
+            ++y;
+            continue;
+        }
+        items.push_back(band);
+        y = band.bottom;
+    }
+    return items;
+}
+
+// A line of the platform's menu font, scaled from the system's DPI to dpi as
+// every measure is scaled: the height the style measures an item's text by.
+int MenuLineHeight(int dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    REQUIRE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    const HDC screen = GetDC(nullptr);
+    const int system = GetDeviceCaps(screen, LOGPIXELSY);
+    LOGFONTW font = metrics.lfMenuFont;
+    const int magnitude = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
+    const int scaled = (2 * magnitude * dpi + system) / (2 * system);
+    font.lfHeight = font.lfHeight < 0 ? -scaled : scaled;
+    const HFONT made = CreateFontIndirectW(&font);
+    const HGDIOBJ old = SelectObject(screen, made);
+    TEXTMETRICW text{};
+    GetTextMetricsW(screen, &text);
+    SelectObject(screen, old);
+    DeleteObject(made);
+    ReleaseDC(nullptr, screen);
+    return text.tmHeight;
+}
+
+// PixGen whose field edtBoleto has a shortcut menu of another part of the
+// program (tests/wine/style_hook.cpp), from a subclass installed after the
+// style's; its right-click opens that menu.
+struct PixWithOwnMenu {
+    GlobalHook hook{RequiredEnvironment(L"PIX_STYLE_HOOK"), WH_CALLWNDPROC, "AddShortcutMenu"};
+    Pix pix;
+    explicit PixWithOwnMenu(const std::wstring& folder)
+        : pix(Start(folder, 96, {{L"PIX_STYLE_HOOK_MENU", L"1"}})) {}
+    HWND Open() {
+        const HWND field = pix.Control(ids::edtBoleto);
+        Click(CenterOf(WindowRect(field)));
+        REQUIRE(WaitUntil([&] { return pix.Focus() == field; }, kReactTimeout));
+        Click(CenterOf(WindowRect(field)), true);
+        return WaitForMenu(pix);
+    }
+};
+
+}  // namespace
+
+// A menu of another part of the program, with items the field's own menu
+// has not, is drawn by the style whole: its border, every item highlighted
+// under the pointer (the disabled one too, its text in the disabled
+// colour), the check marks of the checked items. The menu is kept from one
+// opening to the next, and is drawn so each time.
+PIX_TEST(ShortcutMenuOfAnotherPart) {
+    PixWithOwnMenu with(L"menu-of-another-part");
+    struct Item {
+        const char* name;
+        bool checked, disabled;
+    } const expected[] = {{"QR Code do Pix", false, false},
+                          {"Marcado", true, false},
+                          {"Escolhido (radio)", true, false},
+                          {"Desligado", false, true}};
+    for (int opening = 1; opening <= 2; ++opening) {
+        Context context("opening " + std::to_string(opening));
+        const HWND menu = with.Open();
+        const RECT m = WindowRect(menu);
+        CHECK_PIXEL((POINT{m.left, (m.top + m.bottom) / 2}), kBlack);
+        CHECK_PIXEL((POINT{m.left + 1, (m.top + m.bottom) / 2}), kWhite);
+        CHECK(HasColor(Screenshot::Capture(m), m, kMenuSeparator));
+        const std::vector<RECT> items = HighlightedItems(menu, kMenuHot, with.pix.dpi);
+        CHECK_EQ(items.size(), std::size(expected));
+        for (std::size_t i = 0; i < std::min(items.size(), std::size(expected)); ++i) {
+            Context row(expected[i].name);
+            const RECT& r = items[i];
+            const RECT hot = HighlightAt({MarginColumn(menu, with.pix.dpi), (r.top + r.bottom) / 2}, kMenuHot, 2000);
+            REQUIRE(!IsRectEmpty(&hot));
+            const Screenshot shot = Screenshot::Capture(r);
+            const int markRight = r.left + Scaled(24, with.pix.dpi);
+            const RECT mark{r.left, r.top, markRight, r.bottom}, text{markRight, r.top, r.right, r.bottom};
+            const COLORREF ink = expected[i].disabled ? kGreyCaption : kBlack;
+            CHECK(HasColor(shot, text, ink));
+            if (expected[i].disabled) CHECK(!HasColor(shot, text, kBlack));
+            CHECK_EQ(HasColor(shot, mark, ink), expected[i].checked);
+        }
+        CloseMenu(menu);
+    }
+    Close(with.pix);
+}
+
+// A shortcut menu's items and their font scale with the window's DPI: after
+// a change to 144 DPI an item is as high as a line of the menu font at
+// 144 DPI and its margins, as at 96 DPI before.
+PIX_TEST(ShortcutMenuFontFollowsDpi) {
+    PixWithOwnMenu with(L"menu-dpi");
+    const RECT window96 = WindowRect(with.pix.main);
+    for (int dpi : {96, 144}) {
+        Context context(std::to_string(dpi) + " DPI");
+        if (dpi != 96) ReportDpiChange(with.pix, dpi, window96);
+        const HWND menu = with.Open();
+        const RECT m = WindowRect(menu);
+        const RECT first = HighlightAt({MarginColumn(menu, dpi), m.top + Scaled(8, dpi)}, kMenuHot, 2000);
+        REQUIRE(!IsRectEmpty(&first));
+        CHECK_EQ(Height(first), MenuLineHeight(dpi) + Scaled(8, dpi));
+        CloseMenu(menu);
+    }
+    Close(with.pix);
+}
+
+// The system menu (Alt+Space) is the platform's, wholly: neither the
+// style's border nor its highlight, rather than the one without the other.
+PIX_TEST(SystemMenuWhollyThePlatforms) {
+    Pix pix = Start(L"system-menu");
+    // A click on the caption first: Alt+Space as the very first input after
+    // the start opens a system menu that Wine never paints.
+    Click(POINT{FrameOf(pix).MidX(), FrameOf(pix).BandY()});
+    Pause(300);
+    PressKey(VK_SPACE, kAlt);
+    const HWND menu = WaitForMenu(pix);
+    const RECT m = WindowRect(menu);
+    const int midY = (m.top + m.bottom) / 2;
+    const bool styledBorder = SettledAt({m.left, midY}, kBlack) == kBlack &&
+                              SettledAt({m.left + 1, midY}, kWhite) == kWhite;
+    const RECT hot = HighlightAt({MarginColumn(menu, pix.dpi), m.top + 10}, kMenuHot, 1000);
+    const bool styledItems = !IsRectEmpty(&hot);
+    Note(std::string("border ") + (styledBorder ? "styled" : "the platform's") + ", items " +
+         (styledItems ? "styled" : "the platform's"));
+    CHECK(!styledBorder);
+    CHECK(!styledItems);
+    CloseMenu(menu);
+    PressKey(VK_ESCAPE);
+    Close(pix);
+}
+
 // The failure dialog in the house frame, background and button look; its
 // text and layout as without the style.
 PIX_TEST(FailureDialog) {
@@ -922,22 +1139,7 @@ PIX_TEST(FrameFollowsDpiChange) {
     const SIZE client96{Width(ClientRect(pix.main)), Height(ClientRect(pix.main))};
     for (int dpi : {144, 96}) {
         Context context("to " + std::to_string(dpi));
-        RemoteBuffer size(pix.process.Handle(), sizeof(SIZE));
-        SIZE wanted{Width(window96), Height(window96)};
-        size.Write(&wanted, sizeof wanted);
-        DWORD_PTR answered = 0;
-        REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmGetDpiScaledSize, static_cast<WPARAM>(dpi),
-                                    size.Address(), SMTO_ABORTIFHUNG, kReactTimeout, &answered));
-        CHECK(answered != 0);
-        size.Read(&wanted, sizeof wanted);
-        const RECT proposed{window96.left, window96.top, window96.left + wanted.cx, window96.top + wanted.cy};
-        RemoteBuffer rect(pix.process.Handle(), sizeof(RECT));
-        rect.Write(&proposed, sizeof proposed);
-        DWORD_PTR ignored = 0;
-        REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmDpiChanged, MAKEWPARAM(dpi, dpi), rect.Address(),
-                                    SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
-        REQUIRE(Responds(pix.main));
-        pix.dpi = dpi;
+        CHECK(ReportDpiChange(pix, dpi, window96) != 0);
         // The client area scales by the form's rule, the frame by its measures.
         CHECK_EQ(Width(ClientRect(pix.main)), static_cast<LONG>(Scaled(client96.cx, dpi)));
         CHECK_EQ(Height(ClientRect(pix.main)), static_cast<LONG>(Scaled(client96.cy, dpi)));

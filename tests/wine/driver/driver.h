@@ -374,6 +374,23 @@ std::vector<HWND> VisibleButtons(HWND box);
 // Answers it with Enter, as a person would; Abort unless it goes away.
 void AnswerByEnter(HWND box);
 
+// --- hooks ----------------------------------------------------------------------
+
+// A global hook of a test's hook library while one of these lives: Windows
+// loads the library into every process of the desktop that the hook
+// concerns, PixGen among them, which itself is not changed in any way.
+class GlobalHook {
+public:
+    GlobalHook(const std::wstring& library, int kind, const char* procedure);
+    ~GlobalHook();
+    GlobalHook(const GlobalHook&) = delete;
+    GlobalHook& operator=(const GlobalHook&) = delete;
+
+private:
+    HMODULE library_ = nullptr;
+    HHOOK hook_ = nullptr;
+};
+
 // --- memory of another process ------------------------------------------------
 
 // Memory inside another process, for the messages whose argument points at a
