@@ -137,6 +137,7 @@ void TStyleEngine::SetHot(SkinnedWindow& window, bool hot) {
 
 void TStyleEngine::Restyle(Look look) {
     look_ = std::move(look);
+    colors_.Take(look_);
     menus_.Restyled();
     std::vector<HWND> topLevel;
     for (const auto& entry : windows_) {

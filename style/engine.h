@@ -10,8 +10,8 @@
 //
 // This core attaches a SkinnedWindow to each such window through a subclass
 // and hands it the window's messages; it keeps what the windows share: the
-// look, the one window under the pointer, the DPI a window is drawn at, and
-// the shortcut menus.
+// look and its substitutes for the system colours, the one window under the
+// pointer, the DPI a window is drawn at, and the shortcut menus.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,7 @@
 #include "style/core/look.h"
 #include "style/menus.h"
 #include "style/skinned_window.h"
+#include "style/system_colors.h"
 
 namespace pix::style {
 
@@ -55,6 +56,7 @@ private:
     LRESULT Release(SkinnedWindow& window, UINT message, WPARAM wParam, LPARAM lParam);
 
     Look look_;
+    SystemColorSubstitutes colors_{look_};
     SkinnedWindow* hot_ = nullptr;  // the field or button under the pointer
     ShortcutMenus menus_{*this};
     std::map<HWND, std::unique_ptr<SkinnedWindow>> windows_;

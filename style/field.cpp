@@ -46,7 +46,150 @@ void FieldWindow::PointerLeft(bool) {
     }
 }
 
+// --- selected text ---------------------------------------------------------
+//
+// The edit control draws its selected text in the platform's highlight and
+// highlight-text colours. It reads them in the platform's text drawing
+// (Uniscribe's), not through the common controls' own lookups, so the
+// substitutes of style/system_colors.h do not reach them; and it draws a
+// change of the selection at once, outside WM_PAINT too. The style paints
+// the selection over it in the substitutes, after each message that may have
+// changed what shows, in the same places and the edit's own font.
+
+namespace {
+
+std::wstring TextOfLine(HWND edit, bool multiline, int line, int length) {
+    if (length <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(std::max(length, 1)) + 1, L'\0');
+    if (multiline) {
+        text[0] = static_cast<wchar_t>(std::min(length + 1, 0xFFFF));
+        const LRESULT copied = SendMessageW(edit, EM_GETLINE, static_cast<WPARAM>(line),
+                                            reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+    } else {
+        text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), length + 1)));
+    }
+    return text;
+}
+
+POINT PositionOf(HWND edit, DWORD index) {
+    const LRESULT at = SendMessageW(edit, EM_POSFROMCHAR, index, 0);
+    return {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+}
+
+}  // namespace
+
+// One line's part of the selection, [start, end) of the whole text.
+void FieldWindow::PaintSelectedLine(HDC dc, const RECT& area, int line, DWORD start, DWORD end, int lineHeight) {
+    const bool multiline = (GetWindowLongW(window_, GWL_STYLE) & ES_MULTILINE) != 0;
+    const auto lineStart = static_cast<DWORD>(SendMessageW(window_, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
+    const auto lineLength = static_cast<DWORD>(SendMessageW(window_, EM_LINELENGTH, lineStart, 0));
+    const DWORD from = std::max(start, lineStart), to = std::min(end, lineStart + lineLength);
+    if (from >= to) return;
+    const std::wstring text = TextOfLine(window_, multiline, line, static_cast<int>(lineLength));
+    if (text.size() < lineLength) return;
+    const POINT first = PositionOf(window_, from);
+    if (first.y >= area.bottom || first.y + lineHeight <= area.top) return;
+    // Runs between tabs, each where the edit put it; the highlight reaches
+    // to where the next character begins, or past the last one.
+    int right = first.x;
+    for (DWORD run = from; run < to;) {
+        DWORD next = run;
+        while (next < to && text[next - lineStart] != L'\t') ++next;
+        const POINT at = PositionOf(window_, run);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, text.c_str() + (run - lineStart), static_cast<int>(next - run), &extent);
+        right = at.x + extent.cx;
+        if (next < to) right = PositionOf(window_, next + 1).x;  // past the tab
+        Fill(dc, RECT{at.x, first.y, right, first.y + lineHeight}, GetLook().selection);
+        ExtTextOutW(dc, at.x, first.y, 0, nullptr, text.c_str() + (run - lineStart), static_cast<UINT>(next - run),
+                    nullptr);
+        run = next < to ? next + 1 : next;
+    }
+    if (to < lineStart + lineLength) {
+        const int edge = PositionOf(window_, to).x;
+        if (edge > right) Fill(dc, RECT{right, first.y, edge, first.y + lineHeight}, GetLook().selection);
+    }
+}
+
+void FieldWindow::PaintSelection(bool always) {
+    if (paintingSelection_) return;  // the edit asked below comes through here too
+    paintingSelection_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } const done{paintingSelection_};
+    Selection now;
+    SendMessageW(window_, EM_GETSEL, reinterpret_cast<WPARAM>(&now.start), reinterpret_cast<LPARAM>(&now.end));
+    now.shown = now.start != now.end &&
+                (GetFocus() == window_ || (GetWindowLongW(window_, GWL_STYLE) & ES_NOHIDESEL));
+    if (now.shown) {
+        now.at = SendMessageW(window_, EM_POSFROMCHAR, now.start, 0);
+        now.firstLine = SendMessageW(window_, EM_GETFIRSTVISIBLELINE, 0, 0);
+    }
+    if (!always && now == selection_) return;
+    selection_ = now;
+    if (!now.shown) return;
+
+    WindowDC windowDc(window_);
+    const HDC dc = windowDc.Get();
+    if (!dc) return;
+    SavedDC saved(dc);
+    RECT area{}, client{};
+    SendMessageW(window_, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    GetClientRect(window_, &client);
+    IntersectRect(&area, &area, &client);
+    IntersectClipRect(dc, area.left, area.top, area.right, area.bottom);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0));
+    SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const int lineHeight = std::max<int>(metrics.tmHeight, 1);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, Ref(GetLook().selectionText));
+    const bool multiline = (GetWindowLongW(window_, GWL_STYLE) & ES_MULTILINE) != 0;
+    if (!multiline) {
+        // The edit's positions are 16-bit: along a line longer than that the
+        // style leaves the selection to the platform.
+        if (static_cast<long long>(GetWindowTextLengthW(window_)) * metrics.tmMaxCharWidth > 0x7FFF) return;
+        PaintSelectedLine(dc, area, 0, now.start, now.end, lineHeight);
+        return;
+    }
+    const int first = static_cast<int>(now.firstLine);
+    const int lines = static_cast<int>(SendMessageW(window_, EM_GETLINECOUNT, 0, 0));
+    const int shown = (area.bottom - area.top) / lineHeight + 1;
+    for (int line = first; line < std::min(lines, first + shown); ++line)
+        PaintSelectedLine(dc, area, line, now.start, now.end, lineHeight);
+}
+
 LRESULT FieldWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = Handle(message, wParam, lParam);
+    if (!IsEdit() || paintingSelection_ || !IsWindow(window_)) return result;
+    switch (message) {
+        // Nothing of the selection changes on these.
+        case WM_NCHITTEST:
+        case WM_SETCURSOR:
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+        case WM_GETFONT:
+        case WM_GETDLGCODE:
+        case WM_NCCALCSIZE:
+        case WM_NCMOUSEMOVE:
+        case WM_ERASEBKGND:
+            break;
+        case WM_PAINT:
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            PaintSelection(true);
+            break;
+        default:
+            PaintSelection(false);
+            break;
+    }
+    return result;
+}
+
+LRESULT FieldWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND w = window_;
     switch (message) {
         case WM_NCCALCSIZE: {
