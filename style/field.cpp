@@ -162,11 +162,8 @@ void FieldWindow::PaintSelection(bool always) {
         PaintSelectedLine(dc, area, line, now.start, now.end, lineHeight);
 }
 
-LRESULT FieldWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    const LRESULT result = Handle(message, wParam, lParam);
-    if (!IsEdit() || paintingSelection_ || !IsWindow(window_)) return result;
+bool ChangesNothingShown(UINT message) noexcept {
     switch (message) {
-        // Nothing of the selection changes on these.
         case WM_NCHITTEST:
         case WM_SETCURSOR:
         case WM_GETTEXT:
@@ -174,9 +171,18 @@ LRESULT FieldWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_GETFONT:
         case WM_GETDLGCODE:
         case WM_NCCALCSIZE:
-        case WM_NCMOUSEMOVE:
         case WM_ERASEBKGND:
-            break;
+            return true;
+        default:
+            return false;
+    }
+}
+
+LRESULT FieldWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = Handle(message, wParam, lParam);
+    if (!IsEdit() || paintingSelection_ || !IsWindow(window_)) return result;
+    if (ChangesNothingShown(message) || message == WM_NCMOUSEMOVE) return result;
+    switch (message) {
         case WM_PAINT:
         case WM_SETFOCUS:
         case WM_KILLFOCUS:

@@ -58,6 +58,10 @@ private:
     void PaintButton();
 };
 
+// A message that asks a control something and changes nothing it shows:
+// the style has nothing to paint over after it.
+bool ChangesNothingShown(UINT message) noexcept;
+
 // The drop-down calendar of a picker, as it opens: without the platform's
 // visual theme, sized by the style's formula.
 void FitCalendar(const Look& look, HWND picker);

@@ -126,7 +126,7 @@ LRESULT ResultArea::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
     }
     const LRESULT result = FieldWindow::OnMessage(message, wParam, lParam);
-    if (!IsWindow(w)) return result;
+    if (!IsWindow(w) || ChangesNothingShown(message)) return result;
     switch (message) {
         // The platform draws its own scroll bar on these, outside WM_NCPAINT.
         case WM_NCPAINT:
@@ -144,15 +144,6 @@ LRESULT ResultArea::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ENABLE:
         case WM_STYLECHANGED:
             PaintScrollBar(true);
-            break;
-        case WM_NCHITTEST:
-        case WM_SETCURSOR:
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH:
-        case WM_GETFONT:
-        case WM_GETDLGCODE:
-        case WM_NCCALCSIZE:
-        case WM_ERASEBKGND:
             break;
         default:
             // Typing, appending and scrolling move the thumb.

@@ -37,6 +37,17 @@ COLORREF SettledAt(POINT p, COLORREF expected) {
     return seen;
 }
 
+HWND WaitForMenu(const Pix& pix) {
+    HWND menu = nullptr;
+    REQUIRE(WaitUntil([&] {
+        for (HWND w : ThreadWindows(pix.process.ThreadId()))
+            if (ClassName(w) == L"#32768" && IsWindowVisible(w)) menu = w;
+        return menu != nullptr;
+    }, kReactTimeout));
+    Pause(200);
+    return menu;
+}
+
 // In the virtual desktop the platform's own pointer moves are echoed back
 // late from the X server, and an echo may put the pointer back where it was:
 // it is sent again then.

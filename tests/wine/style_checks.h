@@ -60,6 +60,9 @@ COLORREF SettledAt(POINT p, COLORREF expected);
 #define CHECK_PIXEL(point, expected) \
     CHECK_EQ(::pixtest::ShowColor(::pixtest::SettledAt((point), (expected))), ::pixtest::ShowColor(expected))
 
+// The visible pop-up menu of PixGen's GUI thread, as soon as it shows.
+HWND WaitForMenu(const Pix& pix);
+
 // Moves the pointer and waits until it stays there.
 void PointAt(POINT p);
 

@@ -21,18 +21,6 @@ namespace {
 
 constexpr COLORREF kMenuHot = RGB(127, 175, 175), kMenuSeparator = RGB(149, 149, 149);
 
-// The visible pop-up menu of PixGen's GUI thread, as soon as it shows.
-HWND WaitForMenu(const Pix& pix) {
-    HWND menu = nullptr;
-    REQUIRE(WaitUntil([&] {
-        for (HWND w : ThreadWindows(pix.process.ThreadId()))
-            if (ClassName(w) == L"#32768" && IsWindowVisible(w)) menu = w;
-        return menu != nullptr;
-    }, kReactTimeout));
-    Pause(200);
-    return menu;
-}
-
 void CloseMenu(HWND menu) {
     PressKey(VK_ESCAPE);
     CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));

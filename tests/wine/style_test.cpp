@@ -819,13 +819,7 @@ PIX_TEST(ShortcutMenu) {
     TypeText(L"abc");
     REQUIRE(WaitUntil([&] { return Text(field) == L"abc"; }, kReactTimeout));
     Click(CenterOf(WindowRect(field)), true);
-    HWND menu = nullptr;
-    REQUIRE(WaitUntil([&] {
-        for (HWND w : ThreadWindows(pix.process.ThreadId()))
-            if (ClassName(w) == L"#32768" && IsWindowVisible(w)) menu = w;
-        return menu != nullptr;
-    }, kReactTimeout));
-    Pause(200);
+    const HWND menu = WaitForMenu(pix);
     const RECT m = WindowRect(menu);
     const int midY = (m.top + m.bottom) / 2;
     CHECK_PIXEL((POINT{m.left, midY}), kBlack);
