@@ -63,9 +63,11 @@ struct Progress {
     const WinHttpApi* api;
     const Deadline* deadline;
     std::int64_t capMs;
+    bool secure;
     Stage stage = Stage::Resolving;
     bool fromDeadline = false;  // the running stage's limit is the deadline's rest
     DWORD refused = 0;          // a limit WinHTTP would not take inside the callback
+    DWORD certificateFaults = 0;  // WINHTTP_CALLBACK_STATUS_FLAG_* of a refused handshake
 
     int Enter(Stage next) {
         stage = next;
@@ -74,14 +76,20 @@ struct Progress {
     }
 };
 
-void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
+void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information, DWORD length) {
     auto* const progress = reinterpret_cast<Progress*>(context);
     if (!progress) return;
+    if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE) {
+        // What was wrong with the server's certificate: the error alone
+        // (ERROR_WINHTTP_SECURE_FAILURE) does not say.
+        if (information && length >= sizeof(DWORD)) progress->certificateFaults = *static_cast<const DWORD*>(information);
+        return;
+    }
     Stage next;
     switch (status) {
         case WINHTTP_CALLBACK_STATUS_RESOLVING_NAME: next = Stage::Resolving; break;
         case WINHTTP_CALLBACK_STATUS_CONNECTING_TO_SERVER: next = Stage::Connecting; break;
-        case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER: next = Stage::Handshake; break;
+        case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER: next = progress->secure ? Stage::Handshake : Stage::Sending; break;
         case WINHTTP_CALLBACK_STATUS_SENDING_REQUEST: next = Stage::Sending; break;
         default: return;
     }
@@ -127,6 +135,23 @@ std::string Advice(const Route& route) {
     return " Confira as configurações de proxy do Windows, ou indique o proxy em Quelvano.ini (proxy=).";
 }
 
+// A refused server certificate, by what the handshake found wrong with it.
+HttpResponse RefusedCertificate(DWORD faults, DWORD error, const std::string& where) {
+    if (faults & WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED)
+        return HttpResponse::Failed("o certificado de " + where + " foi revogado.");
+    if (faults & WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED)
+        return HttpResponse::Failed("não foi possível verificar se o certificado de " + where +
+                                    " foi revogado (a verificação precisa alcançar a internet).");
+    std::string why;
+    if (faults & WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA) why = "emitido por quem este Windows não confia";
+    else if (faults & WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID) why = "de outro servidor";
+    else if (faults & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) why = "fora da validade";
+    else if (faults & WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE) why = "não é para servidores";
+    if (!why.empty()) return HttpResponse::Failed("o certificado de " + where + " é " + why + " (erro " + std::to_string(error) + ").");
+    return HttpResponse::Failed("falha na conexão segura com " + where + " (certificado não confiável ou TLS recusado; erro " +
+                                std::to_string(error) + ").");
+}
+
 HttpResponse Failure(DWORD error, const Progress& progress, const Target& target, const Settings& settings) {
     const std::string where = target.Where();
     switch (error) {
@@ -147,19 +172,21 @@ HttpResponse Failure(DWORD error, const Progress& progress, const Target& target
         case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
             return HttpResponse::Failed("resposta inválida de " + where + ".");
         case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
-            return HttpResponse::Failed("não foi possível verificar se o certificado de " + where +
-                                        " foi revogado (a verificação precisa alcançar a internet).");
+            return RefusedCertificate(WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, error, where);
         case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-            return HttpResponse::Failed("o certificado de " + where + " foi revogado.");
-        case ERROR_WINHTTP_SECURE_FAILURE:
+            return RefusedCertificate(WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED, error, where);
         case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+            return RefusedCertificate(WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, error, where);
         case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+            return RefusedCertificate(WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, error, where);
         case ERROR_WINHTTP_SECURE_INVALID_CA:
+            return RefusedCertificate(WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA, error, where);
+        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+            return RefusedCertificate(WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE, error, where);
+        case ERROR_WINHTTP_SECURE_FAILURE:
         case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
         case ERROR_WINHTTP_SECURE_INVALID_CERT:
-        case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
-            return HttpResponse::Failed("falha na conexão segura com " + where +
-                                        " (certificado não confiável ou TLS recusado; erro " + std::to_string(error) + ").");
+            return RefusedCertificate(progress.certificateFaults, error, where);
         case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
             return HttpResponse::Failed(where + " exige certificado de cliente (client_certificate em Quelvano.ini).");
         default:
@@ -311,7 +338,7 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, const Settings& 
     const Target target{request, route.value};
 
     // Outlives the handles: the callback may run until the request's handle closes.
-    Progress progress{&api, &deadline, settings.timeoutMs};
+    Progress progress{&api, &deadline, settings.timeoutMs, url.https};
     InternetHandle connection(api, api.Connect(session.value, Wide(url.host).c_str(), static_cast<INTERNET_PORT>(url.port), 0));
     if (!connection) return Failure(GetLastError(), progress, target, settings);
     InternetHandle handle(api, api.OpenRequest(connection.Get(), Wide(request.method).c_str(), Wide(url.path).c_str(),
@@ -343,7 +370,7 @@ HttpResponse WinHttpTransport::Send(const HttpRequest& request, const Settings& 
     if (!options.Error().empty()) return HttpResponse::Failed(options.Error());
     if (api.SetStatusCallback(handle.Get(), &OnStatus,
                               WINHTTP_CALLBACK_FLAG_RESOLVE_NAME | WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER |
-                                  WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
+                                  WINHTTP_CALLBACK_FLAG_SEND_REQUEST | WINHTTP_CALLBACK_FLAG_SECURE_FAILURE,
                               0) == WINHTTP_INVALID_STATUS_CALLBACK)
         return HttpResponse::Failed("WinHTTP recusou o acompanhamento do pedido (erro " + std::to_string(GetLastError()) + ").");
 

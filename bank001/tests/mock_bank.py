@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """A stand-in for the bank's token and API hosts on 127.0.0.1, for the tests.
 
-    mock_bank.py PORT_FILE [CERTIFICATE KEY]
+    mock_bank.py PORT_FILE [CERTIFICATE KEY [ROOTED_CERTIFICATE ROOTED_KEY]]
 
-PORT_FILE gets three lines: the port of plain http on 127.0.0.1; the port with
+PORT_FILE gets five lines: the port of plain http on 127.0.0.1; the port with
 TLS, given a certificate and its key (a certificate no system trusts: the
-client must refuse it), else 0; and a port that never accepts a connection
-(its backlog is full, so a client's SYN goes unanswered). The first two share
-one script and one record.
+client must refuse it), else 0; a port that never accepts a connection (its
+backlog is full, so a client's SYN goes unanswered); and, given a second
+certificate (one signed by the tests' own root, which a test makes trusted),
+a port with it speaking TLS 1.2 or later and one speaking TLS 1.1 only, else
+0 and 0. The ports that answer share one script and one record.
 Each request that is not for the mock itself is recorded and answered with the
 first entry of the script that fits its path; with none, 500 with an "erros"
 body.
@@ -26,6 +28,7 @@ byte every "interval" seconds, or with "kind": "silent" no answer at all for
 with "repeat": true, it stays in the script once used.
 """
 import json
+import warnings
 import os
 import socket
 import sys
@@ -180,6 +183,26 @@ def never_accepting_port():
     return listener, fillers, port
 
 
+def tls_server(certificate, key, tls_1_1_only=False):
+    """A port with TLS and this certificate, its number as text ("0" if this Python cannot)."""
+    import ssl
+    try:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        if tls_1_1_only:
+            # What old servers still speak: refused by a client that wants 1.2.
+            context.set_ciphers("DEFAULT:@SECLEVEL=0")
+            context.minimum_version = ssl.TLSVersion.TLSv1_1
+            context.maximum_version = ssl.TLSVersion.TLSv1_1
+        context.load_cert_chain(certificate, key)
+    except (ssl.SSLError, ValueError, OSError):
+        return "0"
+    secure = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    secure.daemon_threads = True
+    secure.socket = context.wrap_socket(secure.socket, server_side=True)
+    threading.Thread(target=secure.serve_forever, daemon=True).start()
+    return str(secure.server_address[1])
+
+
 def end_with_parent():
     # A test killed outright leaves no mock behind: it ends with its starter.
     parent = os.getppid()
@@ -189,23 +212,17 @@ def end_with_parent():
 
 
 def main():
+    warnings.simplefilter("ignore", DeprecationWarning)  # TLS 1.1, on purpose
     threading.Thread(target=end_with_parent, daemon=True).start()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     ports = [str(server.server_address[1])]
-    tls_port = "0"
-    if len(sys.argv) >= 4:
-        import ssl
-        secure = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        secure.daemon_threads = True
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(sys.argv[2], sys.argv[3])
-        secure.socket = context.wrap_socket(secure.socket, server_side=True)
-        threading.Thread(target=secure.serve_forever, daemon=True).start()
-        tls_port = str(secure.server_address[1])
-    ports.append(tls_port)
+    ports.append(tls_server(sys.argv[2], sys.argv[3]) if len(sys.argv) >= 4 else "0")
     blackhole = never_accepting_port()
     ports.append(str(blackhole[2]))
+    rooted = len(sys.argv) >= 6
+    ports.append(tls_server(sys.argv[4], sys.argv[5]) if rooted else "0")
+    ports.append(tls_server(sys.argv[4], sys.argv[5], tls_1_1_only=True) if rooted else "0")
     with open(sys.argv[1] + ".tmp", "w") as f:
         f.write("\n".join(ports) + "\n")
     os.replace(sys.argv[1] + ".tmp", sys.argv[1])

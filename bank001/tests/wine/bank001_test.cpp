@@ -262,7 +262,11 @@ PIX_TEST(UntrustedCertificateIsRefused) {
     mock.Script({TokenAnswer(), PixAnswer()});
     const std::string answer = library.NewPix(Call{});
     Note("answer: " + answer);
-    CHECK(StartsWith(answer, "Erro: sem resposta do servidor de autenticação do banco: falha na conexão segura com 127.0.0.1"));
+    CHECK(StartsWith(answer, "Erro: sem resposta do servidor de autenticação do banco: "));
+    // Windows tells why (a status callback); Wine 8 reports any refused
+    // certificate as a failed handshake.
+    const std::string why = "o certificado de " + tls.substr(8) + " é emitido por quem este Windows não confia";
+    CHECK_TODO_WINE(answer.find(why) != std::string::npos);
     // The handshake failed: the credentials never crossed.
     CHECK_EQ(mock.Requests().size(), std::size_t{0});
 }

@@ -18,7 +18,7 @@ using namespace bank001::testing;
 
 namespace {
 
-// The test's PFX (make_pfx.sh) copied into the scratch folder; skips the case
+// The test's PFX (make_certificates.sh) copied into the scratch folder; skips the case
 // without one.
 std::wstring TestPfx(const wchar_t* variable, const wchar_t* name) {
     const std::wstring made = Environment(variable);
@@ -39,8 +39,15 @@ std::string IniWithCertificate(const std::string& tls, const std::wstring& pfx) 
 }
 
 // The answer when the certificate was taken and the handshake went on to
-// meet the mock's untrusted server certificate.
-constexpr char kHandshakeReached[] = "Erro: sem resposta do servidor de autenticação do banco: falha na conexão segura com";
+// meet the mock's untrusted server certificate (Windows names the untrusted
+// issuer; Wine 8 only the failed handshake).
+constexpr char kHandshakeReached[] = "Erro: sem resposta do servidor de autenticação do banco: ";
+
+bool MetTheServer(const std::string& answer) {
+    return answer.rfind(kHandshakeReached, 0) == 0 &&
+           (answer.find("falha na conexão segura com") != std::string::npos ||
+            answer.find("é emitido por quem este Windows não confia") != std::string::npos);
+}
 
 // The certificates of the user's MY store, by their hashes.
 std::vector<std::string> MyStore() {
@@ -198,8 +205,8 @@ PIX_TEST(NothingOfTheCertificateIsLeftInTheUsersStores) {
         Context context("press " + std::to_string(press + 1));
         mock.Script({TokenAnswer(), PixAnswer()});
         const std::string answer = library.NewPix(Call{});
-        CHECK(StartsWith(answer, kHandshakeReached));
-        if (!StartsWith(answer, kHandshakeReached)) Note("answer: " + answer);
+        CHECK(MetTheServer(answer));
+        if (!MetTheServer(answer)) Note("answer: " + answer);
     }
 
     CHECK(MyStore() == myBefore);
@@ -244,7 +251,7 @@ PIX_TEST(ALargePfxIsReadWhole) {
     mock.Script({TokenAnswer(), PixAnswer()});
     const std::string answer = library.NewPix(Call{});
     Note("answer: " + answer);
-    CHECK(StartsWith(answer, kHandshakeReached));
+    CHECK(MetTheServer(answer));
 }
 
 // A file beyond 1 MB is no client certificate: a clear error, not a cut.
@@ -291,14 +298,14 @@ PIX_TEST(APfxIsImportedOncePerVersion) {
         mock.Script({TokenAnswer(), PixAnswer()});
         return library.NewPix(Call{});
     };
-    CHECK(StartsWith(press(), kHandshakeReached));
+    CHECK(MetTheServer(press()));
     // The same size and time, other bytes: still the certificate imported before.
     const FILETIME written = LastWrite(pfx);
     WriteFileBytes(pfx, std::string(ReadFileBytes(pfx).size(), 'x'));
     SetLastWrite(pfx, written);
     const std::string same = press();
-    CHECK(StartsWith(same, kHandshakeReached));
-    if (!StartsWith(same, kHandshakeReached)) Note("answer: " + same);
+    CHECK(MetTheServer(same));
+    if (!MetTheServer(same)) Note("answer: " + same);
     // Another time: read again, and refused for what it now is.
     FILETIME later = written;
     later.dwLowDateTime += 20000000;  // two seconds
