@@ -2,23 +2,13 @@
 
 #include "base/core/utf8.h"
 #include "base/handles.h"
+#include "base/text.h"
 
 namespace bank001 {
 
 namespace {
 
 using Acquired = pix::Result<CertificateContext>;
-
-class Exclusive {
-public:
-    explicit Exclusive(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
 
 // A file's bytes, wiped when they go: a PFX without password is its private key.
 class FileBytes {
@@ -28,12 +18,6 @@ public:
         if (!bytes.empty()) SecureZeroMemory(bytes.data(), bytes.size());
     }
 };
-
-std::wstring Wide(const std::string& utf8) {
-    std::wstring out;
-    pix::utf8::AppendToUtf16(out, utf8);
-    return out;
-}
 
 bool HasPrivateKey(const CertificateApi& api, PCCERT_CONTEXT context) {
     for (const DWORD property : {DWORD{CERT_KEY_PROV_INFO_PROP_ID}, DWORD{CERT_KEY_CONTEXT_PROP_ID},
@@ -71,7 +55,7 @@ pix::Result<CertificateContext> ClientCertificates::Acquire(const std::string& p
     const CertificateApi* const api = Certificates(error);
     if (!api) return Acquired::Failed(error);
     const std::string named = "client_certificate " + path;
-    const std::wstring file = Wide(path);
+    const std::wstring file = pix::W(pix::utf8::ToUtf16(path));
     WIN32_FILE_ATTRIBUTE_DATA attributes{};
     if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &attributes) ||
         (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -81,7 +65,7 @@ pix::Result<CertificateContext> ClientCertificates::Acquire(const std::string& p
         return Acquired::Failed(named + " tem " + std::to_string(size) +
                                 " bytes, mais que 1 MB: não é um PFX de certificado de cliente.");
 
-    Exclusive exclusive(lock_);
+    const pix::ExclusiveLock exclusive(lock_);
     for (const std::unique_ptr<Imported>& imported : imported_)
         if (imported->path == file && imported->size == size &&
             CompareFileTime(&imported->written, &attributes.ftLastWriteTime) == 0)

@@ -37,30 +37,19 @@ public:
     std::int64_t NowMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
 };
 
-class Exclusive {
-public:
-    explicit Exclusive(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
 // The library's token cache, shared by the calls of every thread.
 class LockedTokens : public bank001::TokenStore {
 public:
     bank001::Secret Find(const std::string& key, std::int64_t nowMs) override {
-        Exclusive exclusive(lock_);
+        const pix::ExclusiveLock exclusive(lock_);
         return tokens_.Find(key, nowMs);
     }
     void Store(const std::string& key, const bank001::Secret& token, std::int64_t nowMs, std::int64_t expiresInS) override {
-        Exclusive exclusive(lock_);
+        const pix::ExclusiveLock exclusive(lock_);
         tokens_.Store(key, token, nowMs, expiresInS);
     }
     void Forget(const std::string& key) override {
-        Exclusive exclusive(lock_);
+        const pix::ExclusiveLock exclusive(lock_);
         tokens_.Forget(key);
     }
 
@@ -76,7 +65,7 @@ class Answers {
 public:
     const wchar_t* Keep(std::u16string text) {
         const DWORD id = GetCurrentThreadId();
-        Exclusive exclusive(lock_);
+        const pix::ExclusiveLock exclusive(lock_);
         for (auto it = answers_.begin(); it != answers_.end();)
             it = (*it)->thread != id && (*it)->handle && WaitForSingleObject((*it)->handle.Get(), 0) == WAIT_OBJECT_0
                      ? answers_.erase(it)
@@ -109,6 +98,7 @@ struct Library {
     LockedTokens tokens;
     Answers answers;
     bank001::ClientCertificates certificates;
+    bank001::ProxyDetection proxyDetection;
 };
 
 Library& TheLibrary() {
@@ -179,7 +169,7 @@ std::string Generate(const wchar_t* bankCode, const wchar_t* developerApplicatio
     inputs.valor = valor;
     inputs.vencimento = vencimento;
 
-    bank001::WinHttpTransport transport(library.certificates);
+    bank001::WinHttpTransport transport(library.certificates, library.proxyDetection);
     SteadyClock clock;
     bank001::PixFlow flow(transport, clock, library.tokens);
     return flow.NewPix(inputs, bank001::ReadIni());

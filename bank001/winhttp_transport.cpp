@@ -5,6 +5,8 @@
 #include "bank001/core/secret.h"
 #include "bank001/core/text.h"
 #include "base/core/utf8.h"
+#include "base/handles.h"
+#include "base/text.h"
 
 namespace bank001 {
 
@@ -17,16 +19,9 @@ constexpr wchar_t kAgent[] = L"Quelvano-bank001/1.0";
 
 using Session = pix::Result<HINTERNET>;
 
-std::wstring Wide(const std::string& utf8) {
-    std::wstring out;
-    pix::utf8::AppendToUtf16(out, utf8);
-    return out;
-}
+std::wstring Wide(const std::string& utf8) { return pix::W(pix::utf8::ToUtf16(utf8)); }
 
-std::string Narrow(const wchar_t* text) {
-    if (!text) return {};
-    return pix::utf8::FromUtf16(reinterpret_cast<const char16_t*>(text));
-}
+std::string Narrow(const wchar_t* text) { return text ? pix::utf8::FromUtf16(pix::U16(text)) : std::string(); }
 
 // Texts WinHTTP allocated for us, given back with GlobalFree.
 class GlobalText {
@@ -224,6 +219,22 @@ private:
 
 }  // namespace
 
+bool ProxyDetection::FoundNothingLately() noexcept {
+    const pix::ExclusiveLock exclusive(lock_);
+    return foundNothing_ && GetTickCount64() - foundNothingAt_ < kRememberedMs;
+}
+
+void ProxyDetection::FoundNothing() noexcept {
+    const pix::ExclusiveLock exclusive(lock_);
+    foundNothing_ = true;
+    foundNothingAt_ = GetTickCount64();
+}
+
+void ProxyDetection::FoundSomething() noexcept {
+    const pix::ExclusiveLock exclusive(lock_);
+    foundNothing_ = false;
+}
+
 pix::Result<HINTERNET> WinHttpTransport::Session(const WinHttpApi& api, const Route& route) {
     const std::wstring key = route.proxy + L"\n" + route.bypass;
     for (const auto& [proxy, session] : sessions_)
@@ -265,11 +276,14 @@ pix::Result<Route> WinHttpTransport::RouteFor(const WinHttpApi& api, HINTERNET s
         const bool known = api.GetIEProxyConfigForCurrentUser(&user);
         const GlobalText autoConfig(user.lpszAutoConfigUrl), proxy(user.lpszProxy), bypass(user.lpszProxyBypass);
         bool decided = false;
-        if (known && (user.fAutoDetect || user.lpszAutoConfigUrl)) {
+        // A detection that lately found nothing is not asked again: the
+        // user's other settings apply at once.
+        const bool detect = user.fAutoDetect && (user.lpszAutoConfigUrl || !detection_.FoundNothingLately());
+        if (known && (detect || user.lpszAutoConfigUrl)) {
             WINHTTP_AUTOPROXY_OPTIONS options{};
             options.dwFlags = (user.lpszAutoConfigUrl ? WINHTTP_AUTOPROXY_CONFIG_URL : 0) |
-                              (user.fAutoDetect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0);
-            options.dwAutoDetectFlags = user.fAutoDetect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
+                              (detect ? WINHTTP_AUTOPROXY_AUTO_DETECT : 0);
+            options.dwAutoDetectFlags = detect ? WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A : 0;
             options.lpszAutoConfigUrl = user.lpszAutoConfigUrl;
             options.fAutoLogonIfChallenged = TRUE;
             // The script's download gets the session's limits: what is left.
@@ -281,6 +295,7 @@ pix::Result<Route> WinHttpTransport::RouteFor(const WinHttpApi& api, HINTERNET s
                 Wide((url.https ? "https://" : "http://") + url.host + ":" + std::to_string(url.port) + url.path);
             WINHTTP_PROXY_INFO info{};
             if (api.GetProxyForUrl(session, wideUrl.c_str(), &options, &info)) {
+                if (detect && !user.lpszAutoConfigUrl) detection_.FoundSomething();
                 const GlobalText infoProxy(info.lpszProxy), infoBypass(info.lpszProxyBypass);
                 if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy) {
                     route.proxy = info.lpszProxy;
@@ -293,6 +308,8 @@ pix::Result<Route> WinHttpTransport::RouteFor(const WinHttpApi& api, HINTERNET s
                 decided = true;
             } else {
                 const DWORD error = GetLastError();
+                if (detect && !user.lpszAutoConfigUrl && error == ERROR_WINHTTP_AUTODETECTION_FAILED)
+                    detection_.FoundNothing();
                 if (deadline.Passed())
                     return pix::Result<Route>::Failed("o prazo de " + std::to_string(deadline.BudgetMs()) +
                                                       " ms da chamada (deadline_ms) acabou durante a descoberta do proxy.");

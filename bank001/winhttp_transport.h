@@ -56,14 +56,33 @@ struct Route {
     bool fromIni = false;  // Quelvano.ini's proxy=, not the user's settings
 };
 
+// What the user's automatic proxy detection (WPAD) last found, for the
+// whole process: finding nothing can take seconds, and the answer does not
+// change from one press to the next. Thread-safe.
+class ProxyDetection {
+public:
+    // How long "no proxy found" is believed.
+    static constexpr ULONGLONG kRememberedMs = 10 * 60 * 1000;
+
+    bool FoundNothingLately() noexcept;
+    void FoundNothing() noexcept;
+    void FoundSomething() noexcept;
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    ULONGLONG foundNothingAt_ = 0;
+    bool foundNothing_ = false;
+};
+
 // Lives for one NewPix call; its sessions close with it: one per route, the
 // proxy given to the session (a request's own proxy option is not honoured
 // everywhere: Wine 8 takes it and ignores it). The client certificates are
-// the process's (imported once per file).
+// the process's (imported once per file), and so is what the automatic
+// proxy detection found.
 class WinHttpTransport : public Transport {
 public:
-    explicit WinHttpTransport(ClientCertificates& certificates, const WinHttpApi* api = nullptr)
-        : certificates_(certificates), api_(api) {}
+    WinHttpTransport(ClientCertificates& certificates, ProxyDetection& detection, const WinHttpApi* api = nullptr)
+        : certificates_(certificates), detection_(detection), api_(api) {}
     HttpResponse Send(const HttpRequest& request, const Settings& settings, const Deadline& deadline) override;
 
 private:
@@ -72,6 +91,7 @@ private:
                                 const Deadline& deadline);
 
     ClientCertificates& certificates_;
+    ProxyDetection& detection_;
     const WinHttpApi* api_;  // the system's unless a test gives its own
     std::vector<std::pair<std::wstring, InternetHandle>> sessions_;  // per proxy and bypass list
     std::vector<std::pair<std::string, Route>> routes_;  // per host and port, for this call

@@ -137,7 +137,8 @@ PIX_TEST(EveryOptionThatDoesNotHoldIsAnError) {
         mock.Script({TokenAnswer()});
         g_refusedOption = row.option;
         bank001::ClientCertificates certificates;
-        bank001::WinHttpTransport transport(certificates, &refusing);
+        bank001::ProxyDetection detection;
+        bank001::WinHttpTransport transport(certificates, detection, &refusing);
         bank001::Settings settings;
         settings.oauth = bank001::ParseUrl(row.url).value;
         settings.proxy.kind = bank001::Proxy::Kind::None;

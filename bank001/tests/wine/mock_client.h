@@ -146,7 +146,8 @@ private:
         request.url.path = path;
         request.body = body;
         bank001::ClientCertificates certificates;
-        bank001::WinHttpTransport transport(certificates);
+        bank001::ProxyDetection detection;
+        bank001::WinHttpTransport transport(certificates, detection);
         TickClock clock;
         const bank001::Deadline deadline(clock, 20000);
         return transport.Send(request, settings_, deadline);
