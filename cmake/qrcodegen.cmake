@@ -63,6 +63,7 @@ if(NOT pix_qrcodegen_unpacked STREQUAL PIX_QRCODEGEN_SHA256)
          PATTERNS "*/c/qrcodegen.c" "*/c/qrcodegen.h" "*/Readme.markdown")
     file(GLOB pix_qrcodegen_top ${PIX_QRCODEGEN_DIR}/unpacked/*)
     file(RENAME ${pix_qrcodegen_top} ${PIX_QRCODEGEN_DIR}/source)
+    file(REMOVE_RECURSE ${PIX_QRCODEGEN_DIR}/unpacked)
     # Its licence, as the upstream Readme ends with it.
     file(READ ${PIX_QRCODEGEN_DIR}/source/Readme.markdown readme)
     string(FIND "${readme}" "\nLicense\n-------\n" at)
