@@ -16,6 +16,7 @@
 #include "base/core/utf8.h"
 #include "form/core/control_ids.h"
 #include "qr/core/qr_symbol.h"
+#include "win/dpi.h"
 
 using namespace pixtest;
 using namespace bank001::testing;
@@ -414,6 +415,64 @@ PIX_TEST(CtrlQShowsTheCodeInTheSameWindow) {
     CHECK(again.window == first.window);
     CHECK_EQ(Text(again.text), W(kEmv));
     CaptureForDecoder(again, L"ctrl-q-again", kEmv);
+    Close(pix);
+}
+
+// Chosen with the keyboard (the item is the last one: Up from the top lands
+// on it), the item opens the window too; Esc or a click outside the menu,
+// with the item highlighted, open nothing.
+PIX_TEST(KeyboardChoiceAndWaysOut) {
+    MockBank mock;
+    RecordedPixGen pix = PixGenWithCode(L"keyboard", mock);
+    const POINT inCode = ClickIntoText(pix, W(kEmv));
+    HWND menu = OpenShortcutMenu(pix, inCode);
+    PointAt(LastItem(menu));
+    PressKey(VK_ESCAPE);
+    CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
+    CHECK(WaitForWindow(pix.process, kCaption, 1000) == nullptr);
+    menu = OpenShortcutMenu(pix, inCode);
+    PointAt(LastItem(menu));
+    // On a label, where a click does nothing of its own.
+    Click(CenterOf(WindowRect(pix.Control(ids::Label1))));
+    CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
+    CHECK(WaitForWindow(pix.process, kCaption, 1000) == nullptr);
+    menu = OpenShortcutMenu(pix, inCode);
+    // Away from the menu, so that the pointer highlights nothing.
+    PointAt({WindowRect(menu).right + 40, WindowRect(menu).bottom + 40});
+    PressKey(VK_UP);
+    PressKey(VK_RETURN);
+    CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
+    const QrWindow qr = FindQrWindow(pix);
+    CHECK_EQ(Text(qr.text), W(kEmv));
+    CaptureForDecoder(qr, L"keyboard", kEmv);
+    Close(pix);
+}
+
+// A change of DPI reported to the window (Wine sends none of its own): the
+// modules take their size at the new DPI, everything still fits the window.
+PIX_TEST(FollowsDpiChanges) {
+    MockBank mock;
+    RecordedPixGen pix = PixGenWithCode(L"dpi-change", mock);
+    const QrWindow qr = OpenByCtrlQ(pix, W(kEmv));
+    for (const int dpi : {144, 96}) {
+        Context context("to " + std::to_string(dpi) + " DPI");
+        const RECT proposed = WindowRect(qr.window);
+        RemoteBuffer rect(pix.process.Handle(), sizeof(RECT));
+        rect.Write(&proposed, sizeof proposed);
+        DWORD_PTR ignored = 0;
+        REQUIRE(SendMessageTimeoutW(qr.window, pix::kWmDpiChanged, MAKEWPARAM(dpi, dpi), rect.Address(),
+                                    SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
+        REQUIRE(Responds(qr.window));
+        REQUIRE(Responds(qr.window));
+        Pause(300);
+        CHECK_EQ(MeasuredModule(qr), ExpectedModule(kEmv, dpi));
+        const RECT client = ClientRectOnScreen(qr.window);
+        for (const HWND control : {qr.text, qr.copyCode, qr.copyImage, qr.savePng}) {
+            const RECT r = WindowRect(control);
+            CHECK(r.left >= client.left && r.right <= client.right && r.top >= client.top && r.bottom <= client.bottom);
+        }
+        CaptureForDecoder(qr, L"dpi-change-" + std::to_wstring(dpi), kEmv);
+    }
     Close(pix);
 }
 
