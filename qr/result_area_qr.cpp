@@ -43,7 +43,10 @@ std::wstring ClassOf(HWND window) {
 //    creates the menu's window before laying the menu out: that window's
 //    WM_CREATE, seen through a creation hook that lives only while the menu
 //    is open, is the other moment. Whichever comes first adds the item,
-//    before the house style, which draws the items itself, takes them over.
+//    before the house style, which draws the items itself, takes them over:
+//    this subclass of the area runs before the style's, and the creation
+//    hook, installed after the style's own, is called before it, so that
+//    the window's subclass set here lies beneath the style's.
 //  - What is highlighted: WM_MENUSELECT, which both send the owner.
 //  - The choice: the menu's modal loop shows every input message to a
 //    WH_MSGFILTER hook (MSGF_MENU) before acting on it. Enter while the item
@@ -59,6 +62,8 @@ public:
         open_ = this;
         creation_.Reset(SetWindowsHookExW(WH_CBT, &CreationHook, nullptr, GetCurrentThreadId()));
         input_.Reset(SetWindowsHookExW(WH_MSGFILTER, &InputHook, nullptr, GetCurrentThreadId()));
+        // Without seeing the input the item could be chosen to no effect.
+        if (!input_) code_.reset();
     }
     ~MenuSession() {
         input_.Reset();

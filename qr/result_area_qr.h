@@ -29,9 +29,8 @@ public:
     // the id to itself after its menu returns it.
     static constexpr UINT kItemId = WM_APP + 0x2151;
 
-    class MenuSession;
-
 private:
+    class MenuSession;  // while the area's shortcut menu is open
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,7 +39,7 @@ private:
 
     HWND area_;
     TQrWindow window_;                // made when first shown
-    MenuSession* menu_ = nullptr;     // while the area's shortcut menu is open
+    MenuSession* menu_ = nullptr;     // the open menu's, if any
     bool ctrlQCharPending_ = false;   // the character of a Ctrl+Q handled here
 };
 
