@@ -7,6 +7,7 @@
 #include "base/system_library.h"
 #include "win/startup_failure.h"
 #include "form/main_form.h"
+#include "qr/result_area_qr.h"
 
 PIX_DEFINE_QUIET_TERMINATE_HANDLER()
 
@@ -46,6 +47,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const int showState = StartupShowState();
     pix::FormatSettings settings = pix::ReadThreadFormatSettings();
 
+    std::unique_ptr<pix::qr::TResultAreaQrCode> qrCode;
     const bool started = pix::RunStartup([&] {
         pix::Application = std::make_unique<pix::TApplication>(instance, showState, std::move(settings));
         pix::Application->Initialize();
@@ -53,9 +55,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         // The house style; without it the program runs on in the platform's look.
         (void)pix::Application->Styles().TryActivateStyle(u"Windows10 Corvanti", true);
         pix::Application->CreateForm(Form1);
+        // The QR Code of the PIX codes in the result area: attached from
+        // outside, the form knows nothing of it.
+        qrCode = std::make_unique<pix::qr::TResultAreaQrCode>(Form1->Memo1.Handle());
     });
     if (!started) pix::ExitProcessing(1);
 
     pix::Application->Run();
+    qrCode.reset();
     pix::ExitProcessing(0);
 }

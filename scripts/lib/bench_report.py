@@ -105,8 +105,8 @@ def classify(source):
     base = os.path.basename(source.split("(")[0])
     if "CMakeFiles/PixGen.dir" in source or "pixgen.rc" in source:
         return "app (start-up, application object, resources)"
-    for layer in ("pix_base", "pix_win", "pix_form", "pix_style", "base_core", "form_core", "pixlib_core",
-                  "style_core"):
+    for layer in ("pix_base", "pix_win", "pix_form", "pix_style", "pix_qr", "base_core", "form_core", "pixlib_core",
+                  "style_core", "qr_core", "qrcodegen"):
         if base == f"lib{layer}.a":
             return f"{layer}"
     if base.startswith("libstdc++"):

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "bank001/core/settings.h"
@@ -202,6 +204,48 @@ TEST(Settings, Proxy) {
         EXPECT_EQ(settings.value.proxy.kind, c.kind);
         EXPECT_EQ(settings.value.proxy.server, c.server);
     }
+}
+
+}  // namespace
+}  // namespace bank001
+
+namespace bank001 {
+namespace {
+
+// The sample shipped with the library reads as it says: as it is, and with
+// every setting it shows taken out of its comment.
+TEST(IniSection, TheShippedSampleReads) {
+    std::ifstream file(BANK001_SAMPLE_INI, std::ios::binary);
+    ASSERT_TRUE(file) << BANK001_SAMPLE_INI;
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::size_t section = text.find("[bank001]");
+    ASSERT_NE(section, std::string::npos);
+    const std::string lines = text.substr(text.find('\n', section) + 1);
+    const pix::Result<IniValues> asShipped = ParseIniSection(lines);
+    ASSERT_EQ(asShipped.error, "");
+    EXPECT_EQ(asShipped.value.environment, "production");
+    EXPECT_TRUE(SettingsFrom(asShipped.value).Ok());
+
+    std::string uncommented;
+    std::size_t settings = 0;
+    for (std::size_t at = 0; at < lines.size();) {
+        const std::size_t end = lines.find('\n', at);
+        std::string line = lines.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? lines.size() : end + 1;
+        if (line.size() > 1 && line[0] == ';' && line.find('=') != std::string::npos && line[1] != ' ') {
+            line.erase(0, 1);
+            ++settings;
+        }
+        uncommented += line + "\n";
+    }
+    EXPECT_EQ(settings, 7u);
+    const pix::Result<IniValues> all = ParseIniSection(uncommented);
+    ASSERT_EQ(all.error, "");
+    const pix::Result<Settings> read = SettingsFrom(all.value);
+    ASSERT_EQ(read.error, "");
+    EXPECT_EQ(read.value.deadlineMs, 15000u);
+    EXPECT_EQ(read.value.proxy.server, "proxy.empresa.com.br:8080");
+    EXPECT_EQ(read.value.clientCertificate, "C:\\path\\client.pfx");
 }
 
 }  // namespace

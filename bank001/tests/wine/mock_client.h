@@ -3,8 +3,6 @@
 // transport; and the answers the tests script most.
 #pragma once
 
-#include <winsock2.h>
-
 #include "tests/wine/driver/driver.h"
 
 #include <nlohmann/json.hpp>
@@ -83,20 +81,6 @@ inline std::string ProxyPort() {
     return text.substr(0, text.find('\n'));
 }
 
-// A port of this computer where nothing listens (bound and let go at once).
-inline unsigned short DeadPort() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int size = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-    closesocket(probe);
-    return ntohs(address.sin_port);
-}
 
 class TickClock : public bank001::Clock {
 public:

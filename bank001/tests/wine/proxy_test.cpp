@@ -2,6 +2,8 @@
 // Quelvano.ini's proxy= key, through a recording proxy of the tests' own on
 // 127.0.0.1 (recording_proxy.py); and a dead proxy or script is a clear
 // error within the deadline.
+#include <winsock2.h>
+
 #include "tests/wine/driver/driver.h"
 
 #include <nlohmann/json.hpp>
@@ -98,6 +100,21 @@ private:
     bool had_ = false;
     std::string previous_;
 };
+
+// A port of this computer where nothing listens (bound and let go at once).
+unsigned short DeadPort() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int size = sizeof address;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
 
 std::string ProxyAddress() {
     const std::string port = ProxyPort();
