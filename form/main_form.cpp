@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/core/failure.h"
+#include "form/bench_timing.h"
 #include "form/core/control_ids.h"
 #include "win/dpi.h"
 
@@ -45,6 +46,7 @@ void TForm1::Create() {
                  {L"PIX", style, exStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                   frame.bottom - frame.top, nullptr});
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Host().Icon()));
+    pix::bench::EndOfPhase("form-window");
 
     // Built as designed at 96 DPI, then scaled like any later change of DPI.
     const int dpi = pix::WindowDpi(Handle());
@@ -52,7 +54,9 @@ void TForm1::Create() {
     fontHeight_ = design.fontHeight;
     margins_ = design.margins;
     CreateControls();
+    pix::bench::EndOfPhase("controls");
     ApplyFont();
+    pix::bench::EndOfPhase("font");
     edtVencimento.SetDateTime(kInitialVencimento);
     controlsCreated_ = true;
     LayOutDockedControls();
@@ -61,6 +65,7 @@ void TForm1::Create() {
         SetClientSize(layout::ScaleSize(design.client, layout::kDesignDpi, dpi));
         LayOutDockedControls();
     }
+    pix::bench::EndOfPhase("layout");
 }
 
 void TForm1::CreateControls() {
