@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "base/core/failure.h"
 #include "win/guard.h"
 #include "win/window.h"
@@ -202,14 +204,34 @@ void TMemo::Create(const ControlParams& params) {
     SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);
 }
 
-std::u16string TMemo::Text() const { return WindowText(handle_); }
+std::u16string TMemo::TextEnd(int length) const {
+    // Straight from the control's own buffer, locked only while the few
+    // characters are copied (the control takes no message meanwhile): the
+    // area may hold megabytes, and a press must not copy them. The text's
+    // length is checked against the buffer before anything is read.
+    const LockedLocalMemory buffer(reinterpret_cast<HLOCAL>(SendMessageW(handle_, EM_GETHANDLE, 0, 0)));
+    const auto* text = static_cast<const char16_t*>(buffer.Data());
+    const auto end = static_cast<std::size_t>(length);
+    if (!text || length < 0 || buffer.Size() / sizeof(char16_t) <= end || text[end] != u'\0')
+        throw Failure(u"WindowError", u"Cannot read the end of the result area");
+    const std::size_t count = std::min(end, kTextEndTheRuleReads);
+    return std::u16string(text + end - count, count);
+}
 
-void TMemo::AppendLine(std::u16string_view line) {
-    const std::u16string insertion = TextForAppendingLine(Text(), line);
-    const LRESULT end = GetWindowTextLengthW(handle_);
+void TMemo::AppendLine(std::u16string_view line) const {
+    const int end = GetWindowTextLengthW(handle_);
+    const std::u16string insertion = TextForAppendingLine(TextEnd(end), line);
     SendMessageW(handle_, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageW(handle_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(insertion).c_str()));
-    SendMessageW(handle_, EM_SCROLLCARET, 0, 0);
+    SendMessageW(handle_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(insertion.c_str())));
+}
+
+void TMemo::Appending::Line(std::u16string_view line) {
+    memo_.AppendLine(line);
+    appended_ = true;
+}
+
+TMemo::Appending::~Appending() {
+    if (appended_) SendMessageW(memo_.handle_, EM_SCROLLCARET, 0, 0);
 }
 
 // --- TButton, TPanel, TLabel -----------------------------------------------

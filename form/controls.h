@@ -62,10 +62,28 @@ public:
     // The result area: wraps its lines, vertical scroll bar always shown.
     void Create(const ControlParams& params);
 
-    std::u16string Text() const;
-    // Appends a line by the result area's rule: at the end, caret after it,
-    // scrolled into view, not undoable.
-    void AppendLine(std::u16string_view line);
+    // The lines of one press, each appended by the result area's rule: at
+    // the end, the caret after it, not undoable; only the end of the text is
+    // read. When the appending is over, however it ends, the caret is
+    // scrolled into view once (every scroll repaints the scroll bar).
+    class Appending {
+    public:
+        explicit Appending(const TMemo& memo) noexcept : memo_(memo) {}
+        ~Appending();
+        Appending(const Appending&) = delete;
+        Appending& operator=(const Appending&) = delete;
+
+        void Line(std::u16string_view line);
+
+    private:
+        const TMemo& memo_;
+        bool appended_ = false;
+    };
+
+private:
+    void AppendLine(std::u16string_view line) const;
+    // The last characters of the text, as many as the rule reads.
+    std::u16string TextEnd(int length) const;
 };
 
 class TButton : public TControl {

@@ -405,6 +405,10 @@ void DoubleClick(POINT screen);
 void MouseDown(POINT screen);
 void MouseUp(POINT screen);
 
+// Puts text on the clipboard, as a program of the owner window's would
+// before a person pastes it (Ctrl+V); Abort when it cannot.
+void PlaceOnClipboard(HWND owner, const std::wstring& text);
+
 // --- pixels -------------------------------------------------------------------
 
 // A copy of part of the screen, as the user sees it.
