@@ -20,6 +20,7 @@
 #include "tests/fixtures/sample_charge.h"
 #include "form/core/control_ids.h"
 #include "form/core/memo_text.h"
+#include "pixlib/core/counted_text.h"
 #include "quelvano/core/answer.h"
 
 using namespace pixtest;
@@ -843,3 +844,41 @@ PIX_TEST(TextSetOrPastedInResultArea) {
     Close(pix);
 }
 
+// What the stand-in library keeps of its answers: the latest, readable after
+// the call until the next one, and nothing older. A hundred answers of about
+// 200 KB each leave this process no larger than a few of them would (kept,
+// they would add 20 MB).
+PIX_TEST(StandInKeepsOnlyTheLatestAnswer) {
+    const HMODULE library = LoadLibraryW(PlainLibrary().c_str());
+    REQUIRE(library != nullptr);
+    using NewPixFunction = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, const wchar_t*,
+                                                        const wchar_t*, const wchar_t*, const wchar_t*,
+                                                        const wchar_t*, double, double);
+    const auto newPix =
+        reinterpret_cast<NewPixFunction>(reinterpret_cast<void (*)()>(GetProcAddress(library, "NewPix")));
+    REQUIRE(newPix != nullptr);
+    Texts texts;
+    for (const TextField& field : kTextFields) texts[field.id] = L"";
+    texts[ids::edtBoleto] = std::wstring(100000, L'7');
+    const std::wstring expected = AnswerFor(texts, 1, 44551);
+    const pix::CountedText boleto(U16(texts[ids::edtBoleto]));
+    const auto* bankCode = reinterpret_cast<const wchar_t*>(pix::kBankCode.Chars());
+    const auto call = [&] {
+        const wchar_t* answer = newPix(bankCode, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                       reinterpret_cast<const wchar_t*>(boleto.Chars()), 1, 44551);
+        return answer ? std::wstring(answer) : std::wstring();
+    };
+    for (int i = 0; i < 5; ++i) REQUIRE(call() == expected);  // the heap settles
+    const SIZE_T before = OwnPrivateBytes();
+    if (before == 0) Skip("this system does not say how many private bytes the process holds");
+    constexpr int kCalls = 100;
+    for (int i = 0; i < kCalls; ++i)
+        if (!CHECK(call() == expected)) break;
+    const SIZE_T after = OwnPrivateBytes();
+    const SIZE_T grown = after - std::min(before, after);
+    const SIZE_T answerBytes = expected.size() * sizeof(wchar_t);
+    Note(std::to_string(kCalls) + " answers of " + std::to_string(answerBytes) + " bytes: " + std::to_string(grown) +
+         " private bytes more");
+    CHECK(grown < 10 * answerBytes);
+    FreeLibrary(library);
+}

@@ -274,6 +274,9 @@ struct Holdings {
     SIZE_T privateBytes = 0;
 };
 Holdings MeasureHoldings(const Process& process);
+// The private bytes of the driver's own process, counted the same way (under
+// Wine, its Linux process's); 0 when they cannot be read.
+SIZE_T OwnPrivateBytes();
 
 // True when running under Wine.
 bool UnderWine();
