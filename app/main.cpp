@@ -10,6 +10,7 @@
 #include "form/main_form.h"
 
 PIX_DEFINE_QUIET_TERMINATE_HANDLER()
+PIX_DEFINE_QUIET_RUNTIME_ERRORS()
 
 namespace {
 
