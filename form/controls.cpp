@@ -26,13 +26,22 @@ std::u16string WindowText(HWND window) {
     return std::u16string(U16(text));
 }
 
+RECT WindowRectOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// A size the window already has is not set again: every SetWindowPos costs
+// its messages through every procedure of the window, the style's included.
 void Resize(HWND window, int width, int height) {
+    const RECT r = WindowRectOf(window);
+    if (r.right - r.left == width && r.bottom - r.top == height) return;
     SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int WindowWidth(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
+    const RECT r = WindowRectOf(window);
     return r.right - r.left;
 }
 
@@ -158,6 +167,8 @@ void TControl::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exSty
                                         GetModuleHandleW(nullptr), nullptr);
     if (!window) throw Failure(u"WindowError", u"Cannot create a control of the form");
     handle_ = window;
+    // Not drawn yet: nothing to redraw.
+    if (params.font) SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(params.font), FALSE);
 }
 
 layout::Rect TControl::Bounds() const {
@@ -168,6 +179,9 @@ layout::Rect TControl::Bounds() const {
 }
 
 void TControl::SetBounds(const layout::Rect& bounds) const {
+    const layout::Rect now = Bounds();
+    if (now.left == bounds.left && now.top == bounds.top && now.right == bounds.right && now.bottom == bounds.bottom)
+        return;
     SetWindowPos(handle_, nullptr, bounds.left, bounds.top, bounds.Width(), bounds.Height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -184,6 +198,7 @@ void TEdit::Create(const ControlParams& params) {
     CreateWindowOf(L"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, params);
     SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);  // the platform's maximum
     Subclass(handle_, &SizingProc<&AfterFieldMessage>);
+    FitHeightToFont(handle_, params.font);
 }
 
 std::u16string TEdit::Text() const { return WindowText(handle_); }
@@ -257,6 +272,7 @@ void TDateTimePicker::Create(const ControlParams& params) {
     // DTS_RIGHTALIGN); no DTS_SHOWNONE, so it cannot be emptied.
     CreateWindowOf(DATETIMEPICK_CLASSW, WS_TABSTOP | DTS_SHORTDATEFORMAT, WS_EX_CLIENTEDGE, params);
     Subclass(handle_, &SizingProc<&AfterFieldMessage>);
+    FitHeightToFont(handle_, params.font);
 }
 
 double TDateTimePicker::DateTime() const {

@@ -15,11 +15,13 @@
 namespace pix {
 
 // Where a control goes and what it starts with; its kind adds its styles.
+// The font is set before the control first measures itself.
 struct ControlParams {
     HWND parent;
     int id;
     const wchar_t* text;
     layout::Rect bounds;
+    HFONT font;
 };
 
 class TControl {
@@ -29,9 +31,11 @@ public:
     HWND Handle() const noexcept { return handle_; }
     void Attach(HWND handle) noexcept { handle_ = handle; }
 
-    // In the client coordinates of the parent.
+    // In the client coordinates of the parent. Bounds the control already
+    // has are not set again.
     layout::Rect Bounds() const;
     void SetBounds(const layout::Rect& bounds) const;
+    // A later font: the control fits itself to it as to the first.
     void SetFont(HFONT font) const;
 
     // Takes the focus the way a Tab press gives it.
