@@ -8,6 +8,7 @@
 #include "win/startup_failure.h"
 #include "form/bench_timing.h"
 #include "form/main_form.h"
+#include "qr/result_area_qr.h"
 
 PIX_DEFINE_QUIET_TERMINATE_HANDLER()
 PIX_DEFINE_QUIET_RUNTIME_ERRORS()
@@ -50,6 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     pix::FormatSettings settings = pix::ReadThreadFormatSettings();
     pix::bench::EndOfPhase("thread-environment");
 
+    std::unique_ptr<pix::qr::TResultAreaQrCode> qrCode;
     const bool started = pix::RunStartup([&] {
         pix::Application = std::make_unique<pix::TApplication>(instance, showState, std::move(settings));
         pix::Application->Initialize();
@@ -59,9 +61,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         (void)pix::Application->Styles().TryActivateStyle(u"Windows10 Corvanti", true);
         pix::bench::EndOfPhase("house-style");
         pix::Application->CreateForm(Form1);
+        // The QR Code of the PIX codes in the result area: attached from
+        // outside, the form knows nothing of it.
+        qrCode = std::make_unique<pix::qr::TResultAreaQrCode>(Form1->Memo1.Handle());
+        pix::bench::EndOfPhase("qr-code");
     });
     if (!started) pix::ExitProcessing(1);
 
     pix::Application->Run();
+    qrCode.reset();
     pix::ExitProcessing(0);
 }

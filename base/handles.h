@@ -50,6 +50,16 @@ using UniqueBrush = Unique<Closer<HBRUSH, &DeleteObject>>;
 using UniqueHook = Unique<Closer<HHOOK, &UnhookWindowsHookEx>>;
 using UniqueLibrary = Unique<Closer<HMODULE, &FreeLibrary>>;
 using UniqueKernelHandle = Unique<Closer<HANDLE, &CloseHandle>>;
+using UniqueGlobal = Unique<Closer<HGLOBAL, &GlobalFree>>;
+
+// A COM interface pointer: released once by its one owner.
+template <class Interface>
+struct ComReleaser {
+    using Handle = Interface*;
+    static void Close(Interface* pointer) noexcept { pointer->Release(); }
+};
+template <class Interface>
+using UniqueCom = Unique<ComReleaser<Interface>>;
 
 // Selects an object into a DC for one scope and puts the previous one back.
 class SelectedObject {

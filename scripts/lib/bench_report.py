@@ -161,7 +161,8 @@ def classify(source):
         return "app (start-up, application object)"
     if base in ("libpix_style.a", "libstyle_core.a"):
         return "house style: code (" + base[3:-2] + ")"
-    for layer in ("pix_base", "pix_win", "pix_form", "base_core", "form_core", "pixlib_core", "win_core"):
+    for layer in ("pix_base", "pix_win", "pix_form", "pix_qr", "base_core", "form_core", "pixlib_core", "win_core",
+                  "qr_core", "qrcodegen"):
         if base == f"lib{layer}.a":
             return f"{layer}"
     if base.startswith("libstdc++"):

@@ -125,7 +125,7 @@ void Note(const std::string& text);
 
 using CaseBody = void (*)();
 struct Registration {
-    Registration(const char* name, CaseBody body);
+    Registration(const char* name, CaseBody body, bool inner = false);
 };
 
 }  // namespace pixtest
@@ -138,9 +138,12 @@ struct Registration {
     static void name##_case()
 
 // A case that another case runs, in a process of its own (a desktop of its
-// own, say): it can be named on the command line like any case, but the
-// build registers no test for it.
-#define PIX_INNER_TEST(name) PIX_TEST(name)
+// own, say): it runs only when named on the command line, is not listed by
+// --list, and the build registers no test for it.
+#define PIX_INNER_TEST(name)                                                         \
+    static void name##_case();                                                       \
+    static const ::pixtest::Registration name##_registration(#name, &name##_case, true); \
+    static void name##_case()
 
 #define CHECK(condition) ::pixtest::Report(static_cast<bool>(condition), __FILE__, __LINE__, #condition)
 #define CHECK_EQ(actual, expected) \
