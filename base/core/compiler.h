@@ -50,8 +50,9 @@
 // the library's own never link, and throws what the failure guard already
 // shows: a length error, a text or table beyond what memory can hold, as
 // std::bad_alloc ("Out of memory"); the errors that carry a message as an
-// exception holding the library's own text (a literal, never copied); the
-// rest as the standard classes, which carry none.
+// exception holding the library's own text (a literal, never copied; for a
+// position out of range, its pattern, unformatted); the rest as the
+// standard classes, which carry none.
 #if PIX_GNU && defined(__MINGW32__) && defined(__GLIBCXX__)
 #  include <exception>
 #  include <new>
