@@ -86,6 +86,24 @@ private:
     SRWLOCK& lock_;
 };
 
+// Moveable local memory locked for one scope; Data() is null when it cannot
+// be locked.
+class LockedLocalMemory {
+public:
+    explicit LockedLocalMemory(HLOCAL memory) noexcept
+        : memory_(memory), data_(memory ? LocalLock(memory) : nullptr) {}
+    LockedLocalMemory(const LockedLocalMemory&) = delete;
+    LockedLocalMemory& operator=(const LockedLocalMemory&) = delete;
+    ~LockedLocalMemory() { if (data_) LocalUnlock(memory_); }
+    const void* Data() const noexcept { return data_; }
+    // In bytes; 0 when not locked.
+    SIZE_T Size() const noexcept { return data_ ? LocalSize(memory_) : 0; }
+
+private:
+    HLOCAL memory_;
+    void* data_;
+};
+
 // A window's DC for one scope.
 class WindowDC {
 public:

@@ -50,7 +50,7 @@ if(MINGW)
 endif()
 pix_windows_layer(pix_style style SEES base win LINKS pix_win style_core comctl32)
 # The QR Code of the result area's PIX codes, attached to the form from app/.
-pix_windows_layer(pix_qr qr SEES base win LINKS pix_win qr_core comctl32 comdlg32 ole32 uuid)
+pix_windows_layer(pix_qr qr SEES base win LINKS pix_win qr_core comctl32 ole32 uuid)
 
 # The form's layer, and PixGen.exe from app/ on a build of it: the benchmarks
 # make a timed twin of both (bench/CMakeLists.txt).

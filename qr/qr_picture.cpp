@@ -9,6 +9,7 @@
 
 #include "base/core/failure.h"
 #include "base/handles.h"
+#include "base/system_library.h"
 #include "base/text.h"
 #include "qr/core/qr_texts.h"
 
@@ -111,7 +112,25 @@ void CopyPicture(HWND owner, const Picture& picture) {
     clipboard.Put(CF_DIB, std::move(memory));
 }
 
+namespace {
+
+// The save dialog's library, bound the first time a picture is saved and
+// kept from then on: linked by import, it and the six libraries it brings
+// (shell32 among them) were loaded at every start of the program.
+struct SaveDialogFunctions {
+    using GetSaveFileNameFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
+    using ExtendedErrorFunction = DWORD(WINAPI*)();
+    SystemLibrary comdlg32{L"comdlg32.dll"};
+    GetSaveFileNameFunction getSaveFileName = comdlg32.Find<GetSaveFileNameFunction>("GetSaveFileNameW");
+    ExtendedErrorFunction extendedError = comdlg32.Find<ExtendedErrorFunction>("CommDlgExtendedError");
+};
+
+}  // namespace
+
 std::optional<std::wstring> AskWhereToSavePng(HWND owner) {
+    static const SaveDialogFunctions functions;
+    if (!functions.getSaveFileName || !functions.extendedError)
+        throw Failure(u"ImageError", u"The save dialog could not be shown");
     std::vector<wchar_t> file(32768, L'\0');
     const std::wstring proposed = W(kPngName);
     std::copy(proposed.begin(), proposed.end(), file.begin());
@@ -125,8 +144,8 @@ std::optional<std::wstring> AskWhereToSavePng(HWND owner) {
     dialog.lpstrDefExt = W(kPngExtension);
     // The program's current folder stays where it was.
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (GetSaveFileNameW(&dialog)) return std::wstring(file.data());
-    if (CommDlgExtendedError() != 0) throw Failure(u"ImageError", u"The save dialog could not be shown");
+    if (functions.getSaveFileName(&dialog)) return std::wstring(file.data());
+    if (functions.extendedError() != 0) throw Failure(u"ImageError", u"The save dialog could not be shown");
     return std::nullopt;
 }
 

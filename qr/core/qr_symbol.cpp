@@ -8,14 +8,27 @@
 #include <string>
 
 #include "base/core/dpi.h"
+#include "base/core/utf8.h"
 
 namespace pix::qr {
 
+namespace {
+
+std::u16string Digits(std::size_t n) {
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+}  // namespace
+
 Result<QrSymbol> EncodeQrCode(std::string_view bytes) {
     const auto tooLong = [&] {
-        return Result<QrSymbol>::Failed(u8"O c\u00f3digo tem " + std::to_string(bytes.size()) +
-                                        u8" bytes: mais do que cabe num QR Code com corre\u00e7\u00e3o de erros de "
-                                        u8"n\u00edvel M (at\u00e9 " + std::to_string(kMaxBytes) + " bytes).");
+        // Written in UTF-16 and encoded by the one codec: a u8 literal is of
+        // char8_t in C++20, and a plain one is in the compiler's own set.
+        return Result<QrSymbol>::Failed(utf8::FromUtf16(u"O c\u00f3digo tem " + Digits(bytes.size()) +
+                                                        u" bytes: mais do que cabe num QR Code com corre\u00e7\u00e3o "
+                                                        u"de erros de n\u00edvel M (at\u00e9 " + Digits(kMaxBytes) +
+                                                        u" bytes)."));
     };
     // The library works in two buffers of its own size and allocates nothing;
     // it says itself what does not fit.

@@ -105,9 +105,10 @@ TEST(QrSymbol, TooLongFailsWithTheReason) {
     for (const std::size_t size : {std::size_t{2332}, std::size_t{4000}, std::size_t{1000000}}) {
         const pix::Result<QrSymbol> symbol = EncodeQrCode(std::string(size, 'A'));
         EXPECT_FALSE(symbol.Ok());
-        EXPECT_EQ(symbol.error, u8"O c\u00f3digo tem " + std::to_string(size) +
-                                    u8" bytes: mais do que cabe num QR Code com corre\u00e7\u00e3o de erros de "
-                                    u8"n\u00edvel M (at\u00e9 2331 bytes).");
+        const std::string digits = std::to_string(size);
+        EXPECT_EQ(symbol.error, pix::utf8::FromUtf16(u"O c\u00f3digo tem " + std::u16string(digits.begin(), digits.end()) +
+                                                     u" bytes: mais do que cabe num QR Code com corre\u00e7\u00e3o de "
+                                                     u"erros de n\u00edvel M (at\u00e9 2331 bytes)."));
     }
 }
 

@@ -277,6 +277,9 @@ struct Holdings {
     SIZE_T privateBytes = 0;
 };
 Holdings MeasureHoldings(const Process& process);
+// The private bytes of the driver's own process, counted the same way (under
+// Wine, its Linux process's); 0 when they cannot be read.
+SIZE_T OwnPrivateBytes();
 
 // True when running under Wine.
 bool UnderWine();
@@ -407,6 +410,10 @@ void DoubleClick(POINT screen);
 // The left button held down and let go, each on its own (a press, a drag).
 void MouseDown(POINT screen);
 void MouseUp(POINT screen);
+
+// Puts text on the clipboard, as a program of the owner window's would
+// before a person pastes it (Ctrl+V); Abort when it cannot.
+void PlaceOnClipboard(HWND owner, const std::wstring& text);
 
 // --- pixels -------------------------------------------------------------------
 
