@@ -213,15 +213,15 @@ PIX_TEST(NothingOfTheCertificateIsLeftInTheUsersStores) {
     if (!listed) {
         SKIP_CHECK("the user's key containers", "the CryptoAPI providers here cannot list them (PP_ENUMCONTAINERS)");
     }
+    bool anyHoldsTheKey = false;
     for (std::size_t i = 0; listed && i < std::size(kProviders); ++i) {
         Context context(Utf8(kProviders[i].name));
         Containers after;
         KeyContainers(kProviders[i].name, kProviders[i].type, after);
         bool holdsTheKey = false;
         for (const auto& [name, keys] : after) holdsTheKey = holdsTheKey || keys.find(testKey) != std::string::npos;
-        // Wine 8's PFXImportCertStore writes every key it imports into the
-        // user's default container, PKCS12_NO_PERSIST_KEY or not.
-        CHECK_TODO_WINE(!holdsTheKey);
+        if (holdsTheKey) Note("this provider holds the certificate's key");
+        anyHoldsTheKey = anyHoldsTheKey || holdsTheKey;
         // What the presses added goes again: the prefix is shared by every test.
         for (const auto& container : after)
             if (std::find_if(before[i].begin(), before[i].end(),
@@ -231,6 +231,11 @@ PIX_TEST(NothingOfTheCertificateIsLeftInTheUsersStores) {
                 CryptAcquireContextA(&gone, container.first.c_str(), nullptr, kProviders[i].type, CRYPT_DELETEKEYSET);
             }
     }
+    // Wine 8's PFXImportCertStore writes every key it imports into the
+    // user's default container, PKCS12_NO_PERSIST_KEY or not; which of its
+    // providers then shows that container depends on what the prefix holds
+    // already, so the gap is that any of them does.
+    if (listed) CHECK_TODO_WINE(!anyHoldsTheKey);
     if (cngListed) {
         std::vector<std::string> after;
         CngKeys(after);
