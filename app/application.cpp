@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <ole2.h>
 
+#include "form/bench_timing.h"
 #include "win/core/title.h"
 #include "base/module.h"
 #include "win/guard.h"
@@ -83,6 +84,7 @@ LRESULT TApplicationWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
 TApplication::TApplication(HINSTANCE instance, int showState, FormatSettings settings)
     : instance_(instance), showState_(showState), settings_(std::move(settings)) {
     oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
+    bench::EndOfPhase("ole");
     icon_ = LoadIconW(instance_, L"MAINICON");
     if (!icon_) icon_ = LoadIconW(nullptr, IDI_APPLICATION);
     title_ = ApplicationTitle(U16(ProgramPath()), &LowerCase);
@@ -126,6 +128,7 @@ void TApplication::Run() {
         case SW_SHOWMINNOACTIVE: ShowWindow(main, SW_SHOWMINNOACTIVE); break;
         default: ShowWindow(main, SW_SHOWNORMAL); break;
     }
+    bench::EndOfPhase("show");
     while (!terminate_) Guarded([this] { ProcessOnePass(); });
 }
 
@@ -134,6 +137,7 @@ void TApplication::ProcessOnePass() {
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
         // Idle: the program shows no hints, so there is nothing to note; block
         // until the next message, never poll.
+        bench::LoopIdle();
         WaitMessage();
         return;
     }

@@ -6,9 +6,12 @@
 #include "base/core/compiler.h"
 #include "base/system_library.h"
 #include "win/startup_failure.h"
+#include "form/bench_timing.h"
 #include "form/main_form.h"
+#include "qr/result_area_qr.h"
 
 PIX_DEFINE_QUIET_TERMINATE_HANDLER()
+PIX_DEFINE_QUIET_RUNTIME_ERRORS()
 
 namespace {
 
@@ -39,23 +42,33 @@ int StartupShowState() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    pix::bench::EndOfPhase("loader");  // the benchmark build's marks; nothing elsewhere
     SearchLibrariesInSafeFoldersOnly();
     // The thread environment. The command line is not read.
     SetThreadLocale(LOCALE_USER_DEFAULT);
     pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     const int showState = StartupShowState();
     pix::FormatSettings settings = pix::ReadThreadFormatSettings();
+    pix::bench::EndOfPhase("thread-environment");
 
+    std::unique_ptr<pix::qr::TResultAreaQrCode> qrCode;
     const bool started = pix::RunStartup([&] {
         pix::Application = std::make_unique<pix::TApplication>(instance, showState, std::move(settings));
         pix::Application->Initialize();
         pix::Application->SetMainFormOnTaskBar();
+        pix::bench::EndOfPhase("application");
         // The house style; without it the program runs on in the platform's look.
         (void)pix::Application->Styles().TryActivateStyle(u"Windows10 Corvanti", true);
+        pix::bench::EndOfPhase("house-style");
         pix::Application->CreateForm(Form1);
+        // The QR Code of the PIX codes in the result area: attached from
+        // outside, the form knows nothing of it.
+        qrCode = std::make_unique<pix::qr::TResultAreaQrCode>(Form1->Memo1.Handle());
+        pix::bench::EndOfPhase("qr-code");
     });
     if (!started) pix::ExitProcessing(1);
 
     pix::Application->Run();
+    qrCode.reset();
     pix::ExitProcessing(0);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/core/utf8.h"
 #include "base/module.h"
@@ -10,6 +11,9 @@
 namespace bank001 {
 
 namespace {
+
+// A section larger than this is no settings file of ours.
+constexpr DWORD kLargestSection = 1 << 20;
 
 // The folder of the module that holds this function, with a trailing backslash.
 std::wstring OwnFolder() {
@@ -22,27 +26,26 @@ std::wstring OwnFolder() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-std::string Value(const std::wstring& file, const wchar_t* key) {
-    wchar_t buffer[2048];
-    const DWORD n = GetPrivateProfileStringW(L"bank001", key, L"", buffer, 2048, file.c_str());
-    return pix::utf8::FromUtf16(std::u16string(reinterpret_cast<const char16_t*>(buffer), n));
-}
-
 }  // namespace
 
-IniValues ReadIni() {
-    IniValues ini;
+pix::Result<IniValues> ReadIni() {
     const std::wstring folder = OwnFolder();
-    if (folder.empty()) return ini;
+    if (folder.empty()) return {};
     const std::wstring file = folder + L"Quelvano.ini";
-    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return ini;
-    ini.environment = Value(file, L"environment");
-    ini.oauthUrl = Value(file, L"oauth_url");
-    ini.apiUrl = Value(file, L"api_url");
-    ini.appKeyParam = Value(file, L"app_key_param");
-    ini.timeoutMs = Value(file, L"timeout_ms");
-    ini.clientCertificate = Value(file, L"client_certificate");
-    return ini;
+    if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+    // The whole section in one read: its lines, each ending in '\0'. A
+    // buffer too small is filled up to two characters from its end.
+    std::vector<wchar_t> buffer(8192);
+    DWORD length = 0;
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        length = GetPrivateProfileSectionW(L"bank001", buffer.data(), size, file.c_str());
+        if (length + 2 < size) break;
+        if (size >= kLargestSection) return pix::Result<IniValues>::Failed("Quelvano.ini: a seção [bank001] é grande demais.");
+        buffer.resize(buffer.size() * 2);
+    }
+    return ParseIniSection(
+        pix::utf8::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()), length)));
 }
 
 }  // namespace bank001

@@ -43,6 +43,8 @@ struct BoundWinHttp {
     BoundWinHttp() {
         library.Bind(api.CloseHandle, "WinHttpCloseHandle");
         library.Bind(api.Connect, "WinHttpConnect");
+        library.Bind(api.GetIEProxyConfigForCurrentUser, "WinHttpGetIEProxyConfigForCurrentUser");
+        library.Bind(api.GetProxyForUrl, "WinHttpGetProxyForUrl");
         library.Bind(api.Open, "WinHttpOpen");
         library.Bind(api.OpenRequest, "WinHttpOpenRequest");
         library.Bind(api.QueryDataAvailable, "WinHttpQueryDataAvailable");
@@ -51,6 +53,7 @@ struct BoundWinHttp {
         library.Bind(api.ReceiveResponse, "WinHttpReceiveResponse");
         library.Bind(api.SendRequest, "WinHttpSendRequest");
         library.Bind(api.SetOption, "WinHttpSetOption");
+        library.Bind(api.SetStatusCallback, "WinHttpSetStatusCallback");
         library.Bind(api.SetTimeouts, "WinHttpSetTimeouts");
     }
 };
@@ -60,9 +63,12 @@ struct BoundCertificates {
     CertificateApi api{};
     BoundCertificates() {
         library.Bind(api.CloseStore, "CertCloseStore");
-        library.Bind(api.FindCertificateInStore, "CertFindCertificateInStore");
+        library.Bind(api.DuplicateCertificateContext, "CertDuplicateCertificateContext");
+        library.Bind(api.EnumCertificatesInStore, "CertEnumCertificatesInStore");
         library.Bind(api.FreeCertificateContext, "CertFreeCertificateContext");
+        library.Bind(api.GetCertificateContextProperty, "CertGetCertificateContextProperty");
         library.Bind(api.PFXImportCertStore, "PFXImportCertStore");
+        library.Bind(api.PFXIsPFXBlob, "PFXIsPFXBlob");
     }
 };
 

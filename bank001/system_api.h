@@ -17,6 +17,8 @@ namespace bank001 {
 struct WinHttpApi {
     decltype(&::WinHttpCloseHandle) CloseHandle;
     decltype(&::WinHttpConnect) Connect;
+    decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfigForCurrentUser;
+    decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl;
     decltype(&::WinHttpOpen) Open;
     decltype(&::WinHttpOpenRequest) OpenRequest;
     decltype(&::WinHttpQueryDataAvailable) QueryDataAvailable;
@@ -25,14 +27,18 @@ struct WinHttpApi {
     decltype(&::WinHttpReceiveResponse) ReceiveResponse;
     decltype(&::WinHttpSendRequest) SendRequest;
     decltype(&::WinHttpSetOption) SetOption;
+    decltype(&::WinHttpSetStatusCallback) SetStatusCallback;
     decltype(&::WinHttpSetTimeouts) SetTimeouts;
 };
 
 struct CertificateApi {
     decltype(&::CertCloseStore) CloseStore;
-    decltype(&::CertFindCertificateInStore) FindCertificateInStore;
+    decltype(&::CertDuplicateCertificateContext) DuplicateCertificateContext;
+    decltype(&::CertEnumCertificatesInStore) EnumCertificatesInStore;
     decltype(&::CertFreeCertificateContext) FreeCertificateContext;
+    decltype(&::CertGetCertificateContextProperty) GetCertificateContextProperty;
     decltype(&::PFXImportCertStore) PFXImportCertStore;
+    decltype(&::PFXIsPFXBlob) PFXIsPFXBlob;
 };
 
 // Every function bound, or null with the reason in error (a sentence in

@@ -50,6 +50,16 @@ using UniqueBrush = Unique<Closer<HBRUSH, &DeleteObject>>;
 using UniqueHook = Unique<Closer<HHOOK, &UnhookWindowsHookEx>>;
 using UniqueLibrary = Unique<Closer<HMODULE, &FreeLibrary>>;
 using UniqueKernelHandle = Unique<Closer<HANDLE, &CloseHandle>>;
+using UniqueGlobal = Unique<Closer<HGLOBAL, &GlobalFree>>;
+
+// A COM interface pointer: released once by its one owner.
+template <class Interface>
+struct ComReleaser {
+    using Handle = Interface*;
+    static void Close(Interface* pointer) noexcept { pointer->Release(); }
+};
+template <class Interface>
+using UniqueCom = Unique<ComReleaser<Interface>>;
 
 // Selects an object into a DC for one scope and puts the previous one back.
 class SelectedObject {
@@ -62,6 +72,36 @@ public:
 private:
     HDC dc_;
     HGDIOBJ previous_;
+};
+
+// An SRW lock held exclusively for one scope.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK& lock_;
+};
+
+// Moveable local memory locked for one scope; Data() is null when it cannot
+// be locked.
+class LockedLocalMemory {
+public:
+    explicit LockedLocalMemory(HLOCAL memory) noexcept
+        : memory_(memory), data_(memory ? LocalLock(memory) : nullptr) {}
+    LockedLocalMemory(const LockedLocalMemory&) = delete;
+    LockedLocalMemory& operator=(const LockedLocalMemory&) = delete;
+    ~LockedLocalMemory() { if (data_) LocalUnlock(memory_); }
+    const void* Data() const noexcept { return data_; }
+    // In bytes; 0 when not locked.
+    SIZE_T Size() const noexcept { return data_ ? LocalSize(memory_) : 0; }
+
+private:
+    HLOCAL memory_;
+    void* data_;
 };
 
 // A window's DC for one scope, released to the window at its end: the DC of

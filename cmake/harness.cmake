@@ -64,7 +64,9 @@ function(pix_harness_test)
     if(NOT ARG_TIER STREQUAL PIX_HARNESS_TIER)
         return()
     endif()
+    set(derived FALSE)
     if(NOT ARG_CASES)
+        set(derived TRUE)
         get_target_property(sources ${ARG_PROGRAM} SOURCES)
         get_target_property(folder ${ARG_PROGRAM} SOURCE_DIR)
         set(paths)
@@ -99,6 +101,13 @@ function(pix_harness_test)
                     -- $<TARGET_FILE:${ARG_PROGRAM}> ${case})
         list(APPEND tests ${tier}.${run})
     endforeach()
+    if(derived)
+        # And nothing the program registers is left without a test.
+        add_test(NAME ${tier}.${ARG_PROGRAM}.cases_registered
+            COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/lib/check_cases.sh ${CMAKE_BINARY_DIR}
+                    $<TARGET_FILE:${ARG_PROGRAM}> ${ARG_CASES})
+        list(APPEND tests ${tier}.${ARG_PROGRAM}.cases_registered)
+    endif()
     set(labels ${tier} ${ARG_LABELS})
     # The ctest limit lies beyond the watchdog's, so the watchdog's screenshot
     # and clean-up always come first.

@@ -1,9 +1,10 @@
 # The layers of the program, lowest first:
 #   base/core  pixlib/core  form/core  style/core  quelvano/core
-#              bank001/core                                        platform-free
+#              bank001/core qr/core                                platform-free
 #   base       the Windows basics: text, handle owners, module paths, system libraries
 #   win        the window framework: window base, guard, faults, failure dialog, DPI
 #   form style the PIX request form, the house style
+#   qr         the QR Code of a PIX code in the result area
 #   app        start-up and the application object: composes the program
 #   quelvano bank001   the two libraries that stand where the vendor's goes
 # Each target compiles against an include root of its own that holds links to

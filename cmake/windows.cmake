@@ -49,6 +49,8 @@ if(MINGW)
     target_sources(pix_win PRIVATE ${CMAKE_SOURCE_DIR}/win/trap_frame.S)
 endif()
 pix_windows_layer(pix_style style SEES base win LINKS pix_win style_core comctl32)
+# The QR Code of the result area's PIX codes, attached to the form from app/.
+pix_windows_layer(pix_qr qr SEES base win LINKS pix_win qr_core comctl32 ole32 uuid)
 
 # The form's layer, and PixGen.exe from app/ on a build of it: the benchmarks
 # make a timed twin of both (bench/CMakeLists.txt).
@@ -62,8 +64,8 @@ function(pix_program name form_library)
     # The packed house style, embedded by the resource script.
     add_dependencies(${name} style_packed)
     set_source_files_properties(${PIX_STYLE_RC} PROPERTIES OBJECT_DEPENDS ${PIX_STYLE_PACKED})
-    pix_layer_root(${name} app base win form style pixlib)
-    target_link_libraries(${name} PRIVATE ${form_library} pix_style ole32)
+    pix_layer_root(${name} app base win form style pixlib qr)
+    target_link_libraries(${name} PRIVATE ${form_library} pix_style pix_qr ole32)
     if(MINGW)
         target_link_options(${name} PRIVATE -municode)
     endif()

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "base/core/failure.h"
 #include "win/guard.h"
 #include "win/window.h"
@@ -24,13 +26,22 @@ std::u16string WindowText(HWND window) {
     return std::u16string(U16(text));
 }
 
+RECT WindowRectOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// A size the window already has is not set again: every SetWindowPos costs
+// its messages through every procedure of the window, the style's included.
 void Resize(HWND window, int width, int height) {
+    const RECT r = WindowRectOf(window);
+    if (r.right - r.left == width && r.bottom - r.top == height) return;
     SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int WindowWidth(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
+    const RECT r = WindowRectOf(window);
     return r.right - r.left;
 }
 
@@ -156,6 +167,8 @@ void TControl::CreateWindowOf(const wchar_t* className, DWORD style, DWORD exSty
                                         GetModuleHandleW(nullptr), nullptr);
     if (!window) throw Failure(u"WindowError", u"Cannot create a control of the form");
     handle_ = window;
+    // Not drawn yet: nothing to redraw.
+    if (params.font) SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(params.font), FALSE);
 }
 
 layout::Rect TControl::Bounds() const {
@@ -166,6 +179,9 @@ layout::Rect TControl::Bounds() const {
 }
 
 void TControl::SetBounds(const layout::Rect& bounds) const {
+    const layout::Rect now = Bounds();
+    if (now.left == bounds.left && now.top == bounds.top && now.right == bounds.right && now.bottom == bounds.bottom)
+        return;
     SetWindowPos(handle_, nullptr, bounds.left, bounds.top, bounds.Width(), bounds.Height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -182,6 +198,7 @@ void TEdit::Create(const ControlParams& params) {
     CreateWindowOf(L"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, params);
     SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);  // the platform's maximum
     Subclass(handle_, &SizingProc<&AfterFieldMessage>);
+    FitHeightToFont(handle_, params.font);
 }
 
 std::u16string TEdit::Text() const { return WindowText(handle_); }
@@ -202,14 +219,34 @@ void TMemo::Create(const ControlParams& params) {
     SendMessageW(handle_, EM_SETLIMITTEXT, 0, 0);
 }
 
-std::u16string TMemo::Text() const { return WindowText(handle_); }
+std::u16string TMemo::TextEnd(int length) const {
+    // Straight from the control's own buffer, locked only while the few
+    // characters are copied (the control takes no message meanwhile): the
+    // area may hold megabytes, and a press must not copy them. The text's
+    // length is checked against the buffer before anything is read.
+    const LockedLocalMemory buffer(reinterpret_cast<HLOCAL>(SendMessageW(handle_, EM_GETHANDLE, 0, 0)));
+    const auto* text = static_cast<const char16_t*>(buffer.Data());
+    const auto end = static_cast<std::size_t>(length);
+    if (!text || length < 0 || buffer.Size() / sizeof(char16_t) <= end || text[end] != u'\0')
+        throw Failure(u"WindowError", u"Cannot read the end of the result area");
+    const std::size_t count = std::min(end, kTextEndTheRuleReads);
+    return std::u16string(text + end - count, count);
+}
 
-void TMemo::AppendLine(std::u16string_view line) {
-    const std::u16string insertion = TextForAppendingLine(Text(), line);
-    const LRESULT end = GetWindowTextLengthW(handle_);
+void TMemo::AppendLine(std::u16string_view line) const {
+    const int end = GetWindowTextLengthW(handle_);
+    const std::u16string insertion = TextForAppendingLine(TextEnd(end), line);
     SendMessageW(handle_, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageW(handle_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(insertion).c_str()));
-    SendMessageW(handle_, EM_SCROLLCARET, 0, 0);
+    SendMessageW(handle_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(insertion.c_str())));
+}
+
+void TMemo::Appending::Line(std::u16string_view line) {
+    memo_.AppendLine(line);
+    appended_ = true;
+}
+
+TMemo::Appending::~Appending() {
+    if (appended_) SendMessageW(memo_.handle_, EM_SCROLLCARET, 0, 0);
 }
 
 // --- TButton, TPanel, TLabel -----------------------------------------------
@@ -235,6 +272,7 @@ void TDateTimePicker::Create(const ControlParams& params) {
     // DTS_RIGHTALIGN); no DTS_SHOWNONE, so it cannot be emptied.
     CreateWindowOf(DATETIMEPICK_CLASSW, WS_TABSTOP | DTS_SHORTDATEFORMAT, WS_EX_CLIENTEDGE, params);
     Subclass(handle_, &SizingProc<&AfterFieldMessage>);
+    FitHeightToFont(handle_, params.font);
 }
 
 double TDateTimePicker::DateTime() const {

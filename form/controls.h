@@ -15,11 +15,13 @@
 namespace pix {
 
 // Where a control goes and what it starts with; its kind adds its styles.
+// The font is set before the control first measures itself.
 struct ControlParams {
     HWND parent;
     int id;
     const wchar_t* text;
     layout::Rect bounds;
+    HFONT font;
 };
 
 class TControl {
@@ -29,9 +31,11 @@ public:
     HWND Handle() const noexcept { return handle_; }
     void Attach(HWND handle) noexcept { handle_ = handle; }
 
-    // In the client coordinates of the parent.
+    // In the client coordinates of the parent. Bounds the control already
+    // has are not set again.
     layout::Rect Bounds() const;
     void SetBounds(const layout::Rect& bounds) const;
+    // A later font: the control fits itself to it as to the first.
     void SetFont(HFONT font) const;
 
     // Takes the focus the way a Tab press gives it.
@@ -62,10 +66,28 @@ public:
     // The result area: wraps its lines, vertical scroll bar always shown.
     void Create(const ControlParams& params);
 
-    std::u16string Text() const;
-    // Appends a line by the result area's rule: at the end, caret after it,
-    // scrolled into view, not undoable.
-    void AppendLine(std::u16string_view line);
+    // The lines of one press, each appended by the result area's rule: at
+    // the end, the caret after it, not undoable; only the end of the text is
+    // read. When the appending is over, however it ends, the caret is
+    // scrolled into view once (every scroll repaints the scroll bar).
+    class Appending {
+    public:
+        explicit Appending(const TMemo& memo) noexcept : memo_(memo) {}
+        ~Appending();
+        Appending(const Appending&) = delete;
+        Appending& operator=(const Appending&) = delete;
+
+        void Line(std::u16string_view line);
+
+    private:
+        const TMemo& memo_;
+        bool appended_ = false;
+    };
+
+private:
+    void AppendLine(std::u16string_view line) const;
+    // The last characters of the text, as many as the rule reads.
+    std::u16string TextEnd(int length) const;
 };
 
 class TButton : public TControl {

@@ -7,7 +7,7 @@
 #include "base/text.h"
 #include "form/core/amount.h"
 #include "form/main_form.h"
-#include "form/press_timing.h"
+#include "form/bench_timing.h"
 #include "pixlib/NewPix.h"
 #include "pixlib/core/counted_text.h"
 
@@ -27,9 +27,10 @@ double WholeDays(double dateTime) {
 }  // namespace
 
 void TForm1::Button2Click(void* /*sender*/) {
-    pix::PressClock clock;  // nothing outside the benchmark build
+    pix::bench::PressClock clock(Memo1.Handle());  // nothing outside the benchmark build
     std::u16string valorText;
     std::u16string result;
+    pix::TMemo::Appending appending(Memo1);  // the caret comes into view once, at the end
     {
         const pix::CountedText boleto(edtBoleto.Text());
         valorText = edtValor.Text();
@@ -37,9 +38,9 @@ void TForm1::Button2Click(void* /*sender*/) {
         const double valor = pix::RoundAmountToDouble(amount);
         const double vencimento = WholeDays(edtVencimento.DateTime());
         result = CopyOfResult(GerarPix(boleto, valor, vencimento));
-        Memo1.AppendLine(result);
+        appending.Line(result);
     }  // the boleto text goes here, before the empty line
-    Memo1.AppendLine(u"");
+    appending.Line(u"");
     clock.Succeeded();
 }
 
@@ -53,7 +54,7 @@ const wchar_t* TForm1::GerarPix(const pix::CountedText& boleto, double valor, do
     // program's own x87 environment.
     pix::cpu::SetX87ControlWord(pix::cpu::kProgramX87ControlWord);
     return pix::CallForeign([&] {
-        [[maybe_unused]] const pix::LibraryClock libraryClock;  // nothing outside the benchmark build
+        [[maybe_unused]] const pix::bench::LibraryClock libraryClock;  // nothing outside the benchmark build
         return NewPix(pix::W(pix::kBankCode.Chars()), pix::W(developerApplicationKey.Chars()),
                       pix::W(clientId.Chars()), pix::W(clientSecret.Chars()), pix::W(convenio.Chars()),
                       pix::W(chavePix.Chars()), pix::W(boleto.Chars()), valor, vencimento);

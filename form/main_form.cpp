@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/core/failure.h"
+#include "form/bench_timing.h"
 #include "form/core/control_ids.h"
 #include "win/dpi.h"
 
@@ -45,14 +46,18 @@ void TForm1::Create() {
                  {L"PIX", style, exStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                   frame.bottom - frame.top, nullptr});
     SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(Host().Icon()));
+    pix::bench::EndOfPhase("form-window");
 
     // Built as designed at 96 DPI, then scaled like any later change of DPI.
     const int dpi = pix::WindowDpi(Handle());
     SetClientSize(design.client);
     fontHeight_ = design.fontHeight;
     margins_ = design.margins;
+    // Each control takes the font as it is created, and fits itself to it once.
+    font_ = CreateFormFont();
+    pix::bench::EndOfPhase("font");
     CreateControls();
-    ApplyFont();
+    pix::bench::EndOfPhase("controls");
     edtVencimento.SetDateTime(kInitialVencimento);
     controlsCreated_ = true;
     LayOutDockedControls();
@@ -61,13 +66,14 @@ void TForm1::Create() {
         SetClientSize(layout::ScaleSize(design.client, layout::kDesignDpi, dpi));
         LayOutDockedControls();
     }
+    pix::bench::EndOfPhase("layout");
 }
 
 void TForm1::CreateControls() {
     const layout::FormGeometry design = layout::DesignGeometry();
     const HWND form = Handle();
     const auto params = [&](HWND parent, int id, const wchar_t* text) {
-        return pix::ControlParams{parent, id, text, design[id]};
+        return pix::ControlParams{parent, id, text, design[id], font_.Get()};
     };
     // The window's children in their tab order, then the panel's fields in
     // theirs, each after the label that names it.
@@ -124,7 +130,7 @@ void TForm1::ScaleControls(int fromDpi, int toDpi) {
     ApplyFont();
 }
 
-void TForm1::ApplyFont() {
+pix::UniqueFont TForm1::CreateFormFont() const {
     LOGFONTW font{};
     font.lfHeight = -fontHeight_;
     font.lfWeight = FW_NORMAL;
@@ -136,6 +142,11 @@ void TForm1::ApplyFont() {
     std::copy(std::begin(kFontFace), std::end(kFontFace), font.lfFaceName);
     pix::UniqueFont created(CreateFontIndirectW(&font));
     if (!created) throw pix::Failure(u"WindowError", u"Cannot create the form's font");
+    return created;
+}
+
+void TForm1::ApplyFont() {
+    pix::UniqueFont created = CreateFormFont();
     for (int id = ids::kFirst; id < ids::kEnd; ++id) Control(id).SetFont(created.Get());
     // The old font goes only now that no control uses it any more.
     font_ = std::move(created);
@@ -154,10 +165,11 @@ void TForm1::LayOutDockedControls() {
 
 void TForm1::SetClientSize(layout::Size size) {
     // Whatever the frame is (its metrics depend on the DPI and the style),
-    // the outer size changes by what the client area lacks.
+    // the outer size changes by what the client area lacks, if anything.
     RECT window{}, client{};
     GetWindowRect(Handle(), &window);
     GetClientRect(Handle(), &client);
+    if (client.right == size.width && client.bottom == size.height) return;
     const int width = window.right - window.left + size.width - client.right;
     const int height = window.bottom - window.top + size.height - client.bottom;
     SetWindowPos(Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -57,6 +57,8 @@ private:
     // From one DPI to another: font, margins and the panel from the design,
     // the sizes the user chose from the current ones; the layout follows.
     void ScaleControls(int fromDpi, int toDpi);
+    // The one font of every control, at the current height.
+    pix::UniqueFont CreateFormFont() const;
     void ApplyFont();
     void LayOutDockedControls();
     void SetClientSize(pix::layout::Size size);

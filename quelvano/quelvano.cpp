@@ -13,7 +13,6 @@
 
 #include <windows.h>
 
-#include <deque>
 #include <string>
 
 #include "pixlib/core/counted_text.h"
@@ -28,12 +27,16 @@ namespace {
 
 const char16_t* AsUtf16(const wchar_t* p) { return reinterpret_cast<const char16_t*>(p); }
 
-// Answers stay readable after the call and are never taken back, so they
-// live until the library is unloaded.
+// The answer belongs to the library and stays readable after the call, for
+// the caller to copy; it lives until the next call replaces it. The caller
+// reads it once, right after the call (PixGen copies it at once, on the one
+// thread that calls), and never hands it back, so nothing older need stay:
+// keeping every answer grew the caller's process by each answer's size, a
+// press after another, for the life of the process.
 const wchar_t* Keep(std::u16string answer) {
-    static std::deque<std::u16string> answers;
-    answers.push_back(std::move(answer));
-    return reinterpret_cast<const wchar_t*>(answers.back().c_str());
+    static std::u16string latest;
+    latest = std::move(answer);
+    return reinterpret_cast<const wchar_t*>(latest.c_str());
 }
 
 // An argument's text, or the fault that makes it unreadable. A null pointer is

@@ -1,11 +1,14 @@
 // Requests and answers as the flow sees them, independent of the HTTP stack
-// that carries them, and the settings that say where they go.
+// that carries them.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "bank001/core/secret.h"
+#include "base/core/result.h"
 
 namespace bank001 {
 
@@ -16,8 +19,9 @@ struct Url {
     std::string path;       // from the first '/', query included
 };
 
-// http(s)://host[:port][/path]; no user info, no fragment.
-bool ParseUrl(std::string_view text, Url& url, std::string& error);
+// http(s)://host[:port][/path]; no user info, no fragment. The error is the
+// end of a sentence that names the setting ("não é um endereço http(s)://.").
+pix::Result<Url> ParseUrl(std::string_view text);
 // 127.0.0.0/8, ::1 and "localhost".
 bool IsLoopback(std::string_view host);
 
@@ -25,33 +29,33 @@ struct HttpRequest {
     std::string method;
     Url url;
     std::vector<std::pair<std::string, std::string>> headers;
+    // The Authorization header's value: a secret or a token, never shown.
+    Secret authorization;
     std::string body;
-    // Never shown: the Authorization header holds a secret or a token.
+    // A header other than Authorization; empty when absent.
     std::string Header(std::string_view name) const;
 };
 
 struct HttpResponse {
     bool delivered = false;  // false: no complete answer (error says why)
     int status = 0;
-    std::string body;
+    Secret body;             // the token's answer carries a token
     std::string error;       // a sentence for the user when not delivered
-};
+    bool timedOut = false;   // not delivered because a time limit ran out
 
-// Quelvano.ini, section [bank001], as read (absent keys empty).
-struct IniValues {
-    std::string environment, oauthUrl, apiUrl, appKeyParam, timeoutMs, clientCertificate;
+    static HttpResponse Delivered(int status, std::string_view body) {
+        HttpResponse response;
+        response.delivered = true;
+        response.status = status;
+        response.body = Secret(body);
+        return response;
+    }
+    static HttpResponse Failed(std::string error, bool timedOut = false) {
+        HttpResponse response;
+        response.error = std::move(error);
+        response.timedOut = timedOut;
+        return response;
+    }
 };
-
-struct Settings {
-    Url oauth;
-    Url api;
-    std::string appKeyParam = "gw-dev-app-key";
-    unsigned timeoutMs = 30000;
-    std::string clientCertificate;  // a PFX path, or empty
-};
-
-// Hosts of the chosen environment, overrides, and the rule that only https
-// leaves the machine. Empty when good, else what is wrong (naming the key).
-std::string SettingsFrom(const IniValues& ini, Settings& settings);
 
 }  // namespace bank001

@@ -1,6 +1,7 @@
 #include "bank001/core/inputs.h"
 
 #include <cmath>
+#include <utility>
 
 namespace bank001 {
 
@@ -52,12 +53,6 @@ bool HasControl(std::string_view text) {
     return false;
 }
 
-std::string CheckCredential(std::string_view name, std::string_view value) {
-    if (value.empty()) return std::string(name) + " está vazio.";
-    if (HasControl(value)) return std::string(name) + " contém caracteres de controle.";
-    return {};
-}
-
 }  // namespace
 
 bool ValidCpf(std::string_view cpf) {
@@ -79,94 +74,92 @@ bool ValidCnpj(std::string_view cnpj) {
     return CheckDigit(cnpj.substr(0, 12), w1) == cnpj[12] - '0' && CheckDigit(cnpj.substr(0, 13), w2) == cnpj[13] - '0';
 }
 
-std::string CheckConvenio(std::string_view convenio) {
-    if (convenio.empty()) return "Convênio está vazio.";
-    if (convenio.size() != 7 || !AllDigits(convenio)) return "Convênio deve ter 7 dígitos.";
-    return {};
+pix::Result<std::string> CheckConvenio(std::string_view convenio) {
+    using Checked = pix::Result<std::string>;
+    if (convenio.empty()) return Checked::Failed("Convênio está vazio.");
+    if (convenio.size() != 7 || !AllDigits(convenio)) return Checked::Failed("Convênio deve ter 7 dígitos.");
+    return {std::string(convenio), {}};
 }
 
-std::string ComposeNossoNumero(std::string_view boleto, std::string_view convenio, std::string& nossoNumero) {
-    if (boleto.empty()) return "Boleto está vazio.";
+pix::Result<std::string> ComposeNossoNumero(std::string_view boleto, std::string_view convenio) {
+    using Composed = pix::Result<std::string>;
+    if (boleto.empty()) return Composed::Failed("Boleto está vazio.");
     if (!AllDigits(boleto) || (boleto.size() != 10 && boleto.size() != 20))
-        return "Boleto deve ser o nosso número de 20 dígitos (000 + convênio + 10 dígitos) ou os seus 10 últimos dígitos.";
-    if (boleto.size() == 10) {
-        nossoNumero = "000" + std::string(convenio) + std::string(boleto);
-        return {};
-    }
+        return Composed::Failed(
+            "Boleto deve ser o nosso número de 20 dígitos (000 + convênio + 10 dígitos) ou os seus 10 últimos dígitos.");
+    if (boleto.size() == 10) return {"000" + std::string(convenio) + std::string(boleto), {}};
     if (boleto.substr(0, 3) != "000" || boleto.substr(3, 7) != convenio)
-        return "Boleto: o nosso número deve começar com 000 e o convênio " + std::string(convenio) + ".";
-    nossoNumero = std::string(boleto);
-    return {};
+        return Composed::Failed("Boleto: o nosso número deve começar com 000 e o convênio " + std::string(convenio) +
+                                ".");
+    return {std::string(boleto), {}};
 }
 
-std::string CheckPixKey(std::string_view key, KeyKind& kind) {
-    if (key.empty()) return "Chave Pix está vazia.";
-    if (key.size() > 77) return "Chave Pix tem mais de 77 caracteres.";
+pix::Result<KeyKind> CheckPixKey(std::string_view key) {
+    using Kind = pix::Result<KeyKind>;
+    if (key.empty()) return Kind::Failed("Chave Pix está vazia.");
+    if (key.size() > 77) return Kind::Failed("Chave Pix tem mais de 77 caracteres.");
+    auto read = [](KeyKind kind, bool valid, const char* complaint) -> Kind {
+        return {kind, valid ? std::string() : std::string(complaint)};
+    };
     if (key[0] == '+') {
-        kind = KeyKind::Phone;
         const std::string_view digits = key.substr(1);
-        if (key.substr(0, 3) != "+55" || !AllDigits(digits) || (digits.size() != 12 && digits.size() != 13))
-            return "Chave Pix: o telefone deve ser +55 seguido de DDD e número (10 ou 11 dígitos).";
-        return {};
+        return read(KeyKind::Phone,
+                    key.substr(0, 3) == "+55" && AllDigits(digits) && (digits.size() == 12 || digits.size() == 13),
+                    "Chave Pix: o telefone deve ser +55 seguido de DDD e número (10 ou 11 dígitos).");
     }
-    if (key.find('@') != std::string_view::npos) {
-        kind = KeyKind::Email;
-        if (!ValidEmail(key)) return "Chave Pix: e-mail inválido (use letras minúsculas, sem espaços).";
-        return {};
-    }
-    if (key.size() == 36 && key[8] == '-') {
-        kind = KeyKind::Random;
-        if (!ValidRandomKey(key)) return "Chave Pix: chave aleatória inválida (UUID em letras minúsculas).";
-        return {};
-    }
-    if (key.size() == 11 && AllDigits(key)) {
-        kind = KeyKind::Cpf;
-        if (!ValidCpf(key)) return "Chave Pix: CPF com dígitos verificadores inválidos.";
-        return {};
-    }
-    if (key.size() == 14) {
-        kind = KeyKind::Cnpj;
-        if (!ValidCnpj(key)) return "Chave Pix: CNPJ inválido.";
-        return {};
-    }
-    return "Chave Pix: não é CPF, CNPJ, e-mail, telefone (+55...) nem chave aleatória.";
+    if (key.find('@') != std::string_view::npos)
+        return read(KeyKind::Email, ValidEmail(key), "Chave Pix: e-mail inválido (use letras minúsculas, sem espaços).");
+    if (key.size() == 36 && key[8] == '-')
+        return read(KeyKind::Random, ValidRandomKey(key),
+                    "Chave Pix: chave aleatória inválida (UUID em letras minúsculas).");
+    if (key.size() == 11 && AllDigits(key))
+        return read(KeyKind::Cpf, ValidCpf(key), "Chave Pix: CPF com dígitos verificadores inválidos.");
+    if (key.size() == 14) return read(KeyKind::Cnpj, ValidCnpj(key), "Chave Pix: CNPJ inválido.");
+    return Kind::Failed("Chave Pix: não é CPF, CNPJ, e-mail, telefone (+55...) nem chave aleatória.");
 }
 
-std::string CheckAmount(double valor, std::int64_t& cents) {
+pix::Result<std::int64_t> CheckAmount(double valor) {
+    using Cents = pix::Result<std::int64_t>;
     // Up to 9 999 999 999.99: the longest amount a BR Code can carry (13 characters).
     constexpr double kMaximum = 9999999999.99;
-    if (!std::isfinite(valor) || valor <= 0) return "Valor deve ser maior que zero.";
-    if (valor > kMaximum) return "Valor acima do máximo de 9999999999,99.";
+    if (!std::isfinite(valor) || valor <= 0) return Cents::Failed("Valor deve ser maior que zero.");
+    if (valor > kMaximum) return Cents::Failed("Valor acima do máximo de 9999999999,99.");
     const double scaled = valor * 100;
     const double whole = std::nearbyint(scaled);
     // A typed 12.34 arrives as the nearest binary64, whose hundredfold lies
     // within a few units of the last place of 1234.
-    if (std::fabs(scaled - whole) > 1e-6 * std::fmax(1.0, whole)) return "Valor deve ter no máximo duas casas decimais.";
-    cents = static_cast<std::int64_t>(whole);
-    if (cents <= 0) return "Valor deve ser maior que zero.";
-    return {};
+    if (std::fabs(scaled - whole) > 1e-6 * std::fmax(1.0, whole))
+        return Cents::Failed("Valor deve ter no máximo duas casas decimais.");
+    const auto cents = static_cast<std::int64_t>(whole);
+    if (cents <= 0) return Cents::Failed("Valor deve ser maior que zero.");
+    return {cents, {}};
 }
 
-std::string CheckInputs(const Inputs& in, Charge& charge) {
-    if (in.bankCode != "001") return "Banco \"" + in.bankCode + "\" não é atendido: só o banco 001.";
-    for (const auto& [name, value] : {std::pair<const char*, const std::string&>{"DeveloperApplicationKey", in.appKey},
-                                      {"ClientId", in.clientId},
-                                      {"ClientSecret", in.clientSecret}}) {
-        std::string error = CheckCredential(name, value);
-        if (!error.empty()) return error;
+pix::Result<Charge> CheckInputs(const Inputs& in) {
+    using Checked = pix::Result<Charge>;
+    if (in.bankCode != "001") return Checked::Failed("Banco \"" + in.bankCode + "\" não é atendido: só o banco 001.");
+    const std::pair<const char*, std::string_view> credentials[] = {
+        {"DeveloperApplicationKey", in.appKey}, {"ClientId", in.clientId}, {"ClientSecret", in.clientSecret.View()}};
+    for (const auto& [name, value] : credentials) {
+        if (value.empty()) return Checked::Failed(std::string(name) + " está vazio.");
+        if (HasControl(value)) return Checked::Failed(std::string(name) + " contém caracteres de controle.");
     }
-    std::string error = CheckConvenio(in.convenio);
-    if (!error.empty()) return error;
-    error = CheckPixKey(in.pixKey, charge.keyKind);
-    if (!error.empty()) return error;
-    error = ComposeNossoNumero(in.boleto, in.convenio, charge.nossoNumero);
-    if (!error.empty()) return error;
-    error = CheckAmount(in.valor, charge.cents);
-    if (!error.empty()) return error;
-    if (!std::isfinite(in.vencimento) || std::fabs(in.vencimento) > 3e6) return "Vencimento inválido.";
-    charge.convenio = in.convenio;
+    Charge charge;
+    const pix::Result<std::string> convenio = CheckConvenio(in.convenio);
+    if (!convenio.Ok()) return Checked::Failed(convenio.error);
+    const pix::Result<KeyKind> kind = CheckPixKey(in.pixKey);
+    if (!kind.Ok()) return Checked::Failed(kind.error);
+    const pix::Result<std::string> nossoNumero = ComposeNossoNumero(in.boleto, in.convenio);
+    if (!nossoNumero.Ok()) return Checked::Failed(nossoNumero.error);
+    const pix::Result<std::int64_t> cents = CheckAmount(in.valor);
+    if (!cents.Ok()) return Checked::Failed(cents.error);
+    if (!std::isfinite(in.vencimento) || std::fabs(in.vencimento) > 3e6) return Checked::Failed("Vencimento inválido.");
+    charge.convenio = convenio.value;
+    charge.keyKind = kind.value;
+    charge.nossoNumero = nossoNumero.value;
+    charge.cents = cents.value;
     charge.dueDay = static_cast<long long>(std::trunc(in.vencimento));
-    return {};
+    return {charge, {}};
 }
 
 }  // namespace bank001

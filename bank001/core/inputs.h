@@ -6,11 +6,16 @@
 #include <string>
 #include <string_view>
 
+#include "bank001/core/secret.h"
+#include "base/core/result.h"
+
 namespace bank001 {
 
 // The arguments of one call, as UTF-8.
 struct Inputs {
-    std::string bankCode, appKey, clientId, clientSecret, convenio, pixKey, boleto;
+    std::string bankCode, appKey, clientId;
+    Secret clientSecret;
+    std::string convenio, pixKey, boleto;
     double valor = 0;
     double vencimento = 0;
 };
@@ -26,13 +31,15 @@ struct Charge {
     KeyKind keyKind = KeyKind::Random;
 };
 
-// Each returns an empty text when the value is good, else what is wrong with
-// it (a sentence naming the field, without the leading "Erro: ").
-std::string CheckConvenio(std::string_view convenio);
-// Accepts the 20-digit nosso número of this convênio, or its last 10 digits.
-std::string ComposeNossoNumero(std::string_view boleto, std::string_view convenio, std::string& nossoNumero);
-std::string CheckPixKey(std::string_view key, KeyKind& kind);
-std::string CheckAmount(double valor, std::int64_t& cents);
+// Each fails with what is wrong with the value (a sentence naming the
+// field, without the leading "Erro: ").
+pix::Result<std::string> CheckConvenio(std::string_view convenio);
+// The nosso número of a boleto given whole (20 digits) or by its last 10 digits.
+pix::Result<std::string> ComposeNossoNumero(std::string_view boleto, std::string_view convenio);
+// The kind of key the text was read as (also when it fails).
+pix::Result<KeyKind> CheckPixKey(std::string_view key);
+// The amount in cents.
+pix::Result<std::int64_t> CheckAmount(double valor);
 
 // Mod-11 check digits; the CNPJ may hold letters in its first 12 places.
 bool ValidCpf(std::string_view cpf);
@@ -40,6 +47,6 @@ bool ValidCnpj(std::string_view cnpj);
 
 // All of the above plus the bank code and the credentials, in the order of
 // the form.
-std::string CheckInputs(const Inputs& in, Charge& charge);
+pix::Result<Charge> CheckInputs(const Inputs& in);
 
 }  // namespace bank001

@@ -41,6 +41,54 @@
 #  define PIX_DEFINE_QUIET_TERMINATE_HANDLER()
 #endif
 
+// GCC's C++ library reports its own errors (a string grown beyond its
+// maximum, a position out of range) through the std::__throw_* functions of
+// one object file, whose exceptions carry their message in the library's
+// reference-counted string: linking any one of them brings that string's
+// whole explicit instantiation and its exception classes, about 60 KB of the
+// i686 program. The program defines all fifteen once (app/main.cpp), so that
+// the library's own never link, and throws what the failure guard already
+// shows: a length error, a text or table beyond what memory can hold, as
+// std::bad_alloc ("Out of memory"); the errors that carry a message as an
+// exception holding the library's own text (a literal, never copied; for a
+// position out of range, its pattern, unformatted); the rest as the
+// standard classes, which carry none.
+#if PIX_GNU && defined(__MINGW32__) && defined(__GLIBCXX__)
+#  include <exception>
+#  include <new>
+#  include <typeinfo>
+namespace pix::cpu {
+class RuntimeLibraryError final : public std::exception {
+public:
+    explicit RuntimeLibraryError(const char* what) noexcept : what_(what) {}
+    const char* what() const noexcept override { return what_; }
+
+private:
+    const char* what_;
+};
+}  // namespace pix::cpu
+#  define PIX_DEFINE_QUIET_RUNTIME_ERRORS()                                                                   \
+      namespace std {                                                                                    \
+      void __throw_bad_alloc() { throw bad_alloc(); }                                                    \
+      void __throw_bad_array_new_length() { throw bad_array_new_length(); }                              \
+      void __throw_bad_cast() { throw bad_cast(); }                                                      \
+      void __throw_bad_typeid() { throw bad_typeid(); }                                                  \
+      void __throw_bad_exception() { throw bad_exception(); }                                            \
+      void __throw_length_error(const char*) { throw bad_alloc(); }                                      \
+      void __throw_logic_error(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }        \
+      void __throw_domain_error(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }       \
+      void __throw_invalid_argument(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }   \
+      void __throw_out_of_range(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }       \
+      void __throw_out_of_range_fmt(const char* what, ...) { throw ::pix::cpu::RuntimeLibraryError(what); } \
+      void __throw_runtime_error(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }      \
+      void __throw_range_error(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }        \
+      void __throw_overflow_error(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }     \
+      void __throw_underflow_error(const char* what) { throw ::pix::cpu::RuntimeLibraryError(what); }    \
+      }
+#else
+#  define PIX_DEFINE_QUIET_RUNTIME_ERRORS()
+#endif
+
 #if defined(_M_IX86) || defined(__i386__)
 #  define PIX_X86_32 1
 #endif

@@ -4,6 +4,7 @@ namespace pix {
 
 namespace {
 constexpr std::u16string_view kLineBreak = u"\r\n";
+static_assert(kTextEndTheRuleReads == kLineBreak.size(), "the rule looks back as far as one line break");
 
 bool EndsWithLineBreak(std::u16string_view text) {
     return text.size() >= kLineBreak.size() && text.substr(text.size() - kLineBreak.size()) == kLineBreak;

@@ -1,6 +1,7 @@
 // The result area's appending rule, on its text alone.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,11 @@ namespace pix {
 // the line it stands in. So a text ending with a lone CR or LF has a last
 // line that is not empty, and the line goes after a CR LF like any other.
 std::u16string TextForAppendingLine(std::u16string_view current, std::u16string_view line);
+
+// The rule reads no more than the end of the text: its last
+// kTextEndTheRuleReads characters (the whole text when it is shorter) give
+// the same insertion as the whole text, so appending never needs a copy of
+// what the area already holds.
+inline constexpr std::size_t kTextEndTheRuleReads = 2;
 
 }  // namespace pix

@@ -33,4 +33,11 @@ struct Split {
 };
 Split SplitFields(std::string_view text);
 
+// Whether the text (UTF-8) is one whole BR Code whose CRC is right: no
+// control characters, fields that add up to the end of the text, the first
+// the payload format 00 = "01", the last the CRC 63 with four upper-case
+// hexadecimal digits equal to Crc16 of everything before those digits.
+// What the fields say beyond that is not looked at.
+bool IsBrCode(std::string_view text);
+
 }  // namespace pix::brcode

@@ -10,12 +10,16 @@ PIX_PACKAGES=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick icoutils
     nlohmann-json3-dev python3 nodejs openssl
+    python3-zxing-cpp python3-pil
 )
 
 # The independent BR Code reader of the bank 001 tests, from npm, kept in the
 # build folder. Debian's npm comes along unless a node that carries its own is there.
 PIX_NPM_PACKAGES=(pix-utils@2.8.2)
 PIX_NODE_MODULES=$PIX_BUILD/node
+
+# Third-party source tarballs the build unpacks (cmake/qrcodegen.cmake).
+export PIX_DOWNLOADS=${PIX_DOWNLOADS:-$PIX_BUILD/downloads}
 
 pix_log() { printf '%s\n' "$*" >&2; }
 
@@ -46,6 +50,22 @@ pix_install_npm() {
     mkdir -p "$PIX_NODE_MODULES"
     npm install --prefix "$PIX_NODE_MODULES" --no-audit --no-fund --silent "${PIX_NPM_PACKAGES[@]}" >/dev/null || return 1
     printf '%s' "${PIX_NPM_PACKAGES[*]}" >"$PIX_NODE_MODULES/.installed"
+}
+
+# Fetches the upstream source the programs link (the QR Code generator)
+# unless it is there with its recorded hash; the build checks it again.
+pix_fetch_sources() {
+    bash "$PIX_ROOT/scripts/lib/qrcodegen.sh" "$PIX_DOWNLOADS" >/dev/null
+}
+
+# The ZIP a user downloads, made in a Windows preset's tree.
+pix_package() {
+    local preset=$1 out
+    if ! out=$(cmake --build "$PIX_BUILD/$preset" --target package 2>&1); then
+        printf '%s\n' "$out" >&2
+        pix_log "packaging $preset failed"
+        return 1
+    fi
 }
 
 # Configures one preset (again whenever the presets or the toolchain files

@@ -7,6 +7,7 @@
 
 #include "tests/pe/pe_checks.h"
 #include "tests/pe/pe_file.h"
+#include "tests/pe/version_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
@@ -23,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         read([&] { file.Resources(); });
         read([&] { pe::CheckPixGen(file, pe::Arch::I686); });
         read([&] { pe::CheckQuelvano(file, pe::Arch::X86_64); });
+        read([&] { pe::ReadVersionInfo(file); });
+        read([&] { pe::CheckVersion(file, "1.0", pe::kFileTypeApp, "PixGen.exe"); });
     } catch (const pe::FormatError&) {
     }
     return 0;

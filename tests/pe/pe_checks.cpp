@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tests/pe/manifest_check.h"
+#include "tests/pe/version_info.h"
 
 namespace pe {
 namespace {
@@ -331,6 +332,51 @@ std::vector<std::string> CheckQuelvano(const PeFile& dll, Arch arch) {
         CheckDlls(dll.DelayImports(), false, problems);
     } catch (const FormatError& e) {
         problems.push_back(std::string("imports cannot be read: ") + e.what());
+    }
+    return problems;
+}
+
+std::vector<std::string> CheckVersion(const PeFile& file, const std::string& version, std::uint32_t fileType,
+                                      const std::string& fileName) {
+    std::vector<std::string> problems;
+    std::optional<VersionInfo> info;
+    try {
+        info = ReadVersionInfo(file);
+    } catch (const FormatError& e) {
+        problems.push_back(std::string("version resource cannot be read: ") + e.what());
+        return problems;
+    }
+    if (!info) {
+        problems.push_back("has no version resource (type 16, id 1)");
+        return problems;
+    }
+    // "1.0" is 1.0.0.0 in the fixed information.
+    std::uint16_t parts[4] = {};
+    std::size_t count = 0, at = 0;
+    while (count < 4 && at <= version.size()) {
+        const std::size_t dot = std::min(version.find('.', at), version.size());
+        parts[count++] = static_cast<std::uint16_t>(std::stoul(version.substr(at, dot - at)));
+        at = dot + 1;
+    }
+    const auto show = [](const std::uint16_t (&v)[4]) {
+        return std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
+    };
+    if (!std::equal(std::begin(parts), std::end(parts), std::begin(info->fileVersion)))
+        problems.push_back("FILEVERSION is " + show(info->fileVersion) + ", expected " + show(parts));
+    if (!std::equal(std::begin(parts), std::end(parts), std::begin(info->productVersion)))
+        problems.push_back("PRODUCTVERSION is " + show(info->productVersion) + ", expected " + show(parts));
+    if (info->fileType != fileType)
+        problems.push_back("FILETYPE is " + std::to_string(info->fileType) + ", expected " + std::to_string(fileType));
+    const struct {
+        const char* name;
+        std::string expected;  // empty: any text but none
+    } strings[] = {{"FileVersion", version}, {"ProductVersion", version}, {"ProductName", "PixGen"},
+                   {"OriginalFilename", fileName}, {"FileDescription", ""}};
+    for (const auto& s : strings) {
+        const std::string value = info->String(s.name);
+        if (s.expected.empty() ? value.empty() : value != s.expected)
+            problems.push_back(std::string("version string ") + s.name + " is \"" + value + "\", expected " +
+                               (s.expected.empty() ? std::string("a text") : "\"" + s.expected + "\""));
     }
     return problems;
 }

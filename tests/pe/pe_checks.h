@@ -46,6 +46,14 @@ const std::vector<const char*>& AllowedSystemDlls();
 const std::vector<const char*>& PlantableSystemDlls();
 
 std::vector<std::string> CheckPixGen(const PeFile& exe, Arch arch);
+
+// The version resource of a file of the download: the project's version
+// ("1.0", as project() gives it) in the fixed information (padded with
+// zeros to four parts) and as FileVersion and ProductVersion, ProductName
+// "PixGen", a FileDescription, the file's type (kFileTypeApp or
+// kFileTypeDll) and its own name as OriginalFilename.
+std::vector<std::string> CheckVersion(const PeFile& file, const std::string& version, std::uint32_t fileType,
+                                      const std::string& fileName);
 std::vector<std::string> CheckQuelvano(const PeFile& dll, Arch arch);
 
 }  // namespace pe

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "form/core/memo_text.h"
 
@@ -88,6 +90,29 @@ TEST(TextForAppendingLine, PressesLeaveEachResultFollowedByAnEmptyLine) {
     for (const auto& c : cases) {
         const std::u16string after = Pressed(Pressed(std::u16string(c.before), c.results[0]), c.results[1]);
         EXPECT_EQ(after, c.after) << c.what << ": got " << Show(after);
+    }
+}
+
+// Every text of up to seven characters made of what matters at a line's end
+// (a letter, a space, CR, LF), with lines that matter to the rule: its end
+// alone gives the insertion the whole text gives.
+TEST(TextForAppendingLine, ReadsNoMoreThanTheEndOfTheText) {
+    constexpr char16_t kAlphabet[] = {u'a', u' ', u'\r', u'\n'};
+    constexpr std::u16string_view kLines[] = {u"", u"abc", u"\r\n", u"\n", u"x\r"};
+    std::vector<std::u16string> texts{u""};
+    for (std::size_t start = 0; texts.back().size() < 7;) {
+        const std::size_t end = texts.size();
+        for (std::size_t i = start; i < end; ++i)
+            for (char16_t c : kAlphabet) texts.push_back(texts[i] + c);
+        start = end;
+    }
+    ASSERT_EQ(texts.size(), std::size_t{1 + 4 + 16 + 64 + 256 + 1024 + 4096 + 16384});
+    for (const std::u16string& text : texts) {
+        const std::size_t count = std::min(text.size(), pix::kTextEndTheRuleReads);
+        const std::u16string_view end = std::u16string_view(text).substr(text.size() - count);
+        for (std::u16string_view line : kLines)
+            ASSERT_EQ(pix::TextForAppendingLine(end, line), pix::TextForAppendingLine(text, line))
+                << Show(text) << " + " << Show(line);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "base/core/compiler.h"
 #include "tests/fixtures/sample_charge.h"
 #include "win/faults.h"
+#include "win/guard.h"
 
 using namespace pixtest;
 
@@ -767,4 +768,33 @@ PIX_TEST(TrapsForeignFaults) {
     CHECK_EQ(call(L"probe"), std::wstring(L"answer: probe: unreadable"));
     SetEnvironmentVariableW(L"QUELVANO_MODE", nullptr);
     FreeLibrary(library);
+}
+
+// The C++ library's own errors, raised through the functions PixGen defines
+// in their place (base/core/compiler.h, defined here as in app/main.cpp),
+// and what the guard then shows: a text beyond what memory can hold is out
+// of memory; an error with a message keeps the library's own words, as
+// before.
+PIX_DEFINE_QUIET_RUNTIME_ERRORS()
+
+PIX_TEST(RuntimeLibraryErrors) {
+#if PIX_GNU && defined(__MINGW32__)
+    const auto shown = [](auto&& body) {
+        try {
+            body();
+        } catch (...) {
+            const pix::Failure failure = pix::ForeignFailure(std::current_exception());
+            return std::u16string(failure.Kind()) + u": " + failure.Message();
+        }
+        return std::u16string(u"nothing thrown");
+    };
+    std::u16string text;
+    CHECK(shown([&] { text.reserve(text.max_size() + 1); }) == u"OutOfMemory: Out of memory");
+    const char16_t* volatile none = nullptr;
+    CHECK(shown([&] { text = std::u16string(none); }) ==
+          u"RuntimeError: basic_string: construction from null is not valid");
+    CHECK(shown([&] { (void)text.at(1); }).rfind(u"RuntimeError: ", 0) == 0);
+#else
+    Skip("the program defines the C++ library's error functions with GCC's library only");
+#endif
 }

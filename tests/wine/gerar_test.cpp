@@ -10,6 +10,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -18,6 +19,8 @@
 #include "base/core/compiler.h"
 #include "tests/fixtures/sample_charge.h"
 #include "form/core/control_ids.h"
+#include "form/core/memo_text.h"
+#include "pixlib/core/counted_text.h"
 #include "quelvano/core/answer.h"
 
 using namespace pixtest;
@@ -340,9 +343,11 @@ LRESULT SendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) 
 void CheckCaretAtTheEnd(const Pix& pix) {
     const HWND memo = pix.Memo();
     const std::size_t length = Text(memo).size();
-    const LRESULT selection = SendTo(memo, EM_GETSEL);
-    CHECK_EQ(static_cast<std::size_t>(LOWORD(selection)), length);
-    CHECK_EQ(static_cast<std::size_t>(HIWORD(selection)), length);
+    // Through its two pointers: the packed answer has 16 bits a position.
+    DWORD start = 0, end = 0;
+    SendTo(memo, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    CHECK_EQ(static_cast<std::size_t>(start), length);
+    CHECK_EQ(static_cast<std::size_t>(end), length);
     const LRESULT caretLine = SendTo(memo, EM_LINEFROMCHAR, static_cast<WPARAM>(-1));
     const LRESULT firstVisible = SendTo(memo, EM_GETFIRSTVISIBLELINE);
     // The edit messages lie below WM_USER: the system carries their buffers
@@ -754,4 +759,126 @@ PIX_TEST(TypedTextInResultArea) {
         CheckNotUndoable(pix);
         Close(pix);
     }
+}
+
+// Whatever the area holds when Gerar is pressed, set by another program
+// (WM_SETTEXT) or pasted by the user: a press appends exactly what the
+// appending rule gives for the area's whole text, as PixGen did when it read
+// the whole text, though it now reads only the end. Lone CR and LF, CR CR
+// LF, lines that wrap without a break, and a text of 100,000 characters.
+PIX_TEST(TextSetOrPastedInResultArea) {
+    const DecimalSymbol point(L".");
+    Pix pix = StartPix(L"set-or-pasted");
+    const Texts texts = SampleTexts();
+    SetTexts(pix, texts);
+    TypeInto(pix, ids::edtValor, L"1");
+    const std::u16string answer = U16(AnswerFor(texts, 1, 44551));
+    // The area's text after a press, by the rule on the whole text: the
+    // answer as a line, then an empty line.
+    const auto pressed = [&](const std::wstring& before) {
+        std::u16string text = U16(before);
+        text += pix::TextForAppendingLine(text, answer);
+        text += pix::TextForAppendingLine(text, u"");
+        return FromU16(text);
+    };
+    std::wstring wrapping;
+    for (int i = 0; i < 60; ++i) wrapping += L"palavra ";
+    std::wstring large;
+    while (large.size() < 100000) large += L"linha de um texto grande, " + std::to_wstring(large.size()) + L"\r\n";
+    const struct {
+        const char* name;
+        std::wstring text;
+    } set[] = {
+        {"empty", L""},
+        {"one character", L"x"},
+        {"a line break alone", L"\r\n"},
+        {"a final line break", L"nota\r\n"},
+        {"an empty line last", L"nota\r\n\r\n"},
+        {"a lone LF last", L"nota\n"},
+        {"a lone CR last", L"nota\r"},
+        {"LF CR last", L"nota\n\r"},
+        {"CR CR LF last", L"nota\r\r\n"},
+        {"a lone LF alone", L"\n"},
+        {"a lone CR alone", L"\r"},
+        {"one word wider than the area", std::wstring(300, L'x')},
+        {"words wrapping, a space last", wrapping},
+        {"words wrapping, a line break last", wrapping + L"\r\n"},
+        {"100,000 characters, a line break last", large},
+        {"100,000 characters, none last", large + L"fim"},
+    };
+    for (const auto& row : set) {
+        Context context(std::string("set: ") + row.name);
+        SetInto(pix, ids::Memo1, row.text);
+        OnlyCall(PressGerar(pix));
+        CHECK(Text(pix.Memo()) == pressed(row.text));
+        CheckCaretAtTheEnd(pix);
+        CheckNotUndoable(pix);
+    }
+
+    // Pasted at the end of what the area holds, with the keys a person uses.
+    const OwnWindow clipboardOwner(L"clipboard owner", {1000, 600, 1200, 700});
+    const struct {
+        const char* name;
+        std::wstring pasted;
+    } pastes[] = {
+        {"a line break last", L"colado\r\n"},
+        {"a lone LF last", L"colado\n"},
+        {"no break last", L"colado"},
+    };
+    for (const auto& row : pastes) {
+        Context context(std::string("pasted: ") + row.name);
+        SetInto(pix, ids::Memo1, L"nota");
+        PlaceOnClipboard(clipboardOwner.Handle(), row.pasted);
+        REQUIRE(BringToFront(pix.main));
+        Click(CenterOf(WindowRect(pix.Memo())));
+        REQUIRE(WaitUntil([&] { return pix.Focus() == pix.Memo(); }, kReactTimeout));
+        PressKey(VK_END, kControl);
+        PressKey('V', kControl);
+        const std::wstring before = L"nota" + row.pasted;
+        REQUIRE(WaitUntil([&] { return Text(pix.Memo()) == before; }, kReactTimeout));
+        OnlyCall(PressGerar(pix));
+        CHECK(Text(pix.Memo()) == pressed(before));
+        CheckCaretAtTheEnd(pix);
+        CheckNotUndoable(pix);
+    }
+    Close(pix);
+}
+
+// What the stand-in library keeps of its answers: the latest, readable after
+// the call until the next one, and nothing older. A hundred answers of about
+// 200 KB each leave this process no larger than a few of them would (kept,
+// they would add 20 MB).
+PIX_TEST(StandInKeepsOnlyTheLatestAnswer) {
+    const HMODULE library = LoadLibraryW(PlainLibrary().c_str());
+    REQUIRE(library != nullptr);
+    using NewPixFunction = const wchar_t*(PIX_STDCALL*)(const wchar_t*, const wchar_t*, const wchar_t*,
+                                                        const wchar_t*, const wchar_t*, const wchar_t*,
+                                                        const wchar_t*, double, double);
+    const auto newPix =
+        reinterpret_cast<NewPixFunction>(reinterpret_cast<void (*)()>(GetProcAddress(library, "NewPix")));
+    REQUIRE(newPix != nullptr);
+    Texts texts;
+    for (const TextField& field : kTextFields) texts[field.id] = L"";
+    texts[ids::edtBoleto] = std::wstring(100000, L'7');
+    const std::wstring expected = AnswerFor(texts, 1, 44551);
+    const pix::CountedText boleto(U16(texts[ids::edtBoleto]));
+    const auto* bankCode = reinterpret_cast<const wchar_t*>(pix::kBankCode.Chars());
+    const auto call = [&] {
+        const wchar_t* answer = newPix(bankCode, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                       reinterpret_cast<const wchar_t*>(boleto.Chars()), 1, 44551);
+        return answer ? std::wstring(answer) : std::wstring();
+    };
+    for (int i = 0; i < 5; ++i) REQUIRE(call() == expected);  // the heap settles
+    const SIZE_T before = OwnPrivateBytes();
+    if (before == 0) Skip("this system does not say how many private bytes the process holds");
+    constexpr int kCalls = 100;
+    for (int i = 0; i < kCalls; ++i)
+        if (!CHECK(call() == expected)) break;
+    const SIZE_T after = OwnPrivateBytes();
+    const SIZE_T grown = after - std::min(before, after);
+    const SIZE_T answerBytes = expected.size() * sizeof(wchar_t);
+    Note(std::to_string(kCalls) + " answers of " + std::to_string(answerBytes) + " bytes: " + std::to_string(grown) +
+         " private bytes more");
+    CHECK(grown < 10 * answerBytes);
+    FreeLibrary(library);
 }

@@ -5,7 +5,6 @@
 #include "tests/wine/driver/driver.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -185,22 +184,6 @@ std::wstring Huge(wchar_t tag) {
 }
 
 constexpr DWORD kHugeTimeout = 120000;
-
-// Puts text on the clipboard, owned by a window of the driver's own that
-// lies away from PixGen's.
-void PlaceOnClipboard(HWND owner, const std::wstring& text) {
-    REQUIRE(OpenClipboard(owner));
-    EmptyClipboard();
-    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    REQUIRE(memory != nullptr);
-    void* const target = GlobalLock(memory);
-    std::memcpy(target, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    const bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-    if (!placed) GlobalFree(memory);
-    CloseClipboard();
-    REQUIRE(placed);
-}
 
 // Clicks into the field until it has the focus (a field holding a megabyte
 // takes Wine seconds to lay out and paint, and the click may come early).

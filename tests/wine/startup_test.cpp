@@ -3,6 +3,8 @@
 // loader does without the library, and that it idles without working.
 #include "tests/wine/driver/driver.h"
 
+#include <tlhelp32.h>
+
 #include "base/module.h"
 
 #include <set>
@@ -58,6 +60,22 @@ bool FindCloseButton(HWND window, POINT& point) {
             }
         }
     return false;
+}
+
+// The file names of the modules a process has loaded, in lower case.
+std::set<std::wstring> LoadedModules(DWORD process) {
+    std::set<std::wstring> names;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process);
+    if (snapshot == INVALID_HANDLE_VALUE) return names;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32FirstW(snapshot, &entry); more; more = Module32NextW(snapshot, &entry)) {
+        std::wstring name = entry.szModule;
+        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+        names.insert(name);
+    }
+    CloseHandle(snapshot);
+    return names;
 }
 
 }  // namespace
@@ -334,6 +352,22 @@ PIX_TEST(ClientArea) {
     const RECT client = ClientRect(pix.main);
     CHECK_EQ(Width(client), 635);
     CHECK_EQ(Height(client), 491);
+    PostMessageW(pix.main, WM_CLOSE, 0, 0);
+    CheckEndsWithZero(pix.process);
+}
+
+// A start loads what every start needs, nothing that only a later choice
+// of the user's does: the save dialog's library and what it brings, and the
+// imaging component, come when a QR Code is first saved; the shell's scaling
+// library is never needed where user32 knows a window's DPI.
+PIX_TEST(LoadsNothingItMayNeverUse) {
+    Started pix = StartPixGen(L"libraries");
+    const std::set<std::wstring> loaded = LoadedModules(pix.process.Id());
+    REQUIRE(loaded.count(L"quelvano.dll") == 1);  // the snapshot sees the process's modules
+    for (const wchar_t* library : {L"comdlg32.dll", L"shell32.dll", L"windowscodecs.dll", L"shcore.dll"}) {
+        Context context(Utf8(library));
+        CHECK(loaded.count(library) == 0);
+    }
     PostMessageW(pix.main, WM_CLOSE, 0, 0);
     CheckEndsWithZero(pix.process);
 }

@@ -14,9 +14,12 @@ struct Field {
     std::string tag, value;
 };
 
+// The length counts characters of the UTF-8 value, as the BR Code does.
 inline std::string TlvText(const std::string& tag, const std::string& value) {
+    std::size_t characters = 0;
+    for (const char c : value) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     char length[8];
-    std::snprintf(length, sizeof length, "%02zu", value.size());
+    std::snprintf(length, sizeof length, "%02zu", characters);
     return tag + length + value;
 }
 
@@ -50,6 +53,11 @@ inline std::string BrCode(const std::vector<Field>& fields) {
     std::string body;
     for (const Field& field : fields) body += TlvText(field.tag, field.value);
     return WithCrc(body);
+}
+
+inline std::vector<Field> Inserted(std::vector<Field> fields, std::size_t at, Field field) {
+    fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(at), std::move(field));
+    return fields;
 }
 
 inline std::vector<Field> Replaced(std::vector<Field> fields, const std::string& tag, const std::string& value) {

@@ -47,23 +47,21 @@ const KeyCase kKeys[] = {
 TEST(PixKey, TableOfKinds) {
     for (const KeyCase& c : kKeys) {
         SCOPED_TRACE(c.key);
-        KeyKind kind = KeyKind::Random;
-        const std::string error = CheckPixKey(c.key, kind);
-        EXPECT_EQ(error.empty(), c.valid) << error;
-        EXPECT_EQ(kind, c.kind);
+        const pix::Result<KeyKind> kind = CheckPixKey(c.key);
+        EXPECT_EQ(kind.Ok(), c.valid) << kind.error;
+        EXPECT_EQ(kind.value, c.kind);
         if (!c.valid) {
-            EXPECT_NE(error.find("Chave Pix"), std::string::npos) << error;
+            EXPECT_NE(kind.error.find("Chave Pix"), std::string::npos) << kind.error;
         }
     }
 }
 
 TEST(PixKey, EmptyUnknownAndTooLong) {
-    KeyKind kind;
-    EXPECT_EQ(CheckPixKey("", kind), "Chave Pix está vazia.");
-    EXPECT_NE(CheckPixKey("1234", kind).find("não é CPF"), std::string::npos);
+    EXPECT_EQ(CheckPixKey("").error, "Chave Pix está vazia.");
+    EXPECT_NE(CheckPixKey("1234").error.find("não é CPF"), std::string::npos);
     const std::string longMail = std::string(66, 'a') + "@example.com";  // 78
-    EXPECT_NE(CheckPixKey(longMail, kind).find("77"), std::string::npos);
-    EXPECT_EQ(CheckPixKey(longMail.substr(1), kind), "");                  // 77 is fine
+    EXPECT_NE(CheckPixKey(longMail).error.find("77"), std::string::npos);
+    EXPECT_TRUE(CheckPixKey(longMail.substr(1)).Ok());                     // 77 is fine
 }
 
 TEST(CheckDigits, CnpjOfTheAlphanumericExample) {
@@ -93,22 +91,21 @@ TEST(Boleto, ComposedOrChecked) {
     };
     for (const BoletoCase& c : cases) {
         SCOPED_TRACE(c.boleto);
-        std::string composed;
-        const std::string error = ComposeNossoNumero(c.boleto, "3128557", composed);
+        const pix::Result<std::string> composed = ComposeNossoNumero(c.boleto, "3128557");
         if (c.nossoNumero) {
-            EXPECT_EQ(error, "");
-            EXPECT_EQ(composed, c.nossoNumero);
+            EXPECT_EQ(composed.error, "");
+            EXPECT_EQ(composed.value, c.nossoNumero);
         } else {
-            EXPECT_EQ(error.rfind("Boleto", 0), 0u) << error;
+            EXPECT_EQ(composed.error.rfind("Boleto", 0), 0u) << composed.error;
         }
     }
 }
 
 TEST(Convenio, SevenDigits) {
-    EXPECT_EQ(CheckConvenio("3128557"), "");
+    EXPECT_TRUE(CheckConvenio("3128557").Ok());
     for (const char* bad : {"", "312855", "31285570", "312855A", " 3128557"}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(CheckConvenio(bad).rfind("Convênio", 0), 0u);
+        EXPECT_EQ(CheckConvenio(bad).error.rfind("Convênio", 0), 0u);
     }
 }
 
@@ -136,13 +133,12 @@ TEST(Amount, AboveZeroWithAtMostTwoDecimals) {
     };
     for (const AmountCase& c : cases) {
         SCOPED_TRACE(c.valor);
-        std::int64_t cents = 0;
-        const std::string error = CheckAmount(c.valor, cents);
+        const pix::Result<std::int64_t> cents = CheckAmount(c.valor);
         if (c.cents >= 0) {
-            EXPECT_EQ(error, "");
-            EXPECT_EQ(cents, c.cents);
+            EXPECT_EQ(cents.error, "");
+            EXPECT_EQ(cents.value, c.cents);
         } else {
-            EXPECT_EQ(error.rfind("Valor", 0), 0u) << error;
+            EXPECT_EQ(cents.error.rfind("Valor", 0), 0u) << cents.error;
         }
     }
 }
@@ -152,7 +148,7 @@ Inputs GoodInputs() {
     in.bankCode = "001";
     in.appKey = "app-key";
     in.clientId = "client";
-    in.clientSecret = "secret";
+    in.clientSecret = Secret("secret");
     in.convenio = "3128557";
     in.pixKey = "52998224725";
     in.boleto = "0000000001";
@@ -162,11 +158,12 @@ Inputs GoodInputs() {
 }
 
 TEST(Inputs, EachFieldNamedInItsError) {
-    Charge charge;
-    ASSERT_EQ(CheckInputs(GoodInputs(), charge), "");
-    EXPECT_EQ(charge.nossoNumero, "00031285570000000001");
-    EXPECT_EQ(charge.cents, 12345);
-    EXPECT_EQ(charge.dueDay, 46000);
+    const pix::Result<Charge> charge = CheckInputs(GoodInputs());
+    ASSERT_EQ(charge.error, "");
+    EXPECT_EQ(charge.value.nossoNumero, "00031285570000000001");
+    EXPECT_EQ(charge.value.cents, 12345);
+    EXPECT_EQ(charge.value.dueDay, 46000);
+    EXPECT_EQ(charge.value.keyKind, KeyKind::Cpf);
 
     struct Spoil {
         void (*apply)(Inputs&);
@@ -178,7 +175,8 @@ TEST(Inputs, EachFieldNamedInItsError) {
         {[](Inputs& in) { in.appKey = ""; }, "DeveloperApplicationKey"},
         {[](Inputs& in) { in.appKey = "a\r\nb"; }, "DeveloperApplicationKey"},
         {[](Inputs& in) { in.clientId = ""; }, "ClientId"},
-        {[](Inputs& in) { in.clientSecret = ""; }, "ClientSecret"},
+        {[](Inputs& in) { in.clientSecret = Secret(""); }, "ClientSecret"},
+        {[](Inputs& in) { in.clientSecret = Secret("a\tb"); }, "ClientSecret"},
         {[](Inputs& in) { in.convenio = "12"; }, "Convênio"},
         {[](Inputs& in) { in.pixKey = "x"; }, "Chave Pix"},
         {[](Inputs& in) { in.boleto = "1"; }, "Boleto"},
@@ -189,7 +187,7 @@ TEST(Inputs, EachFieldNamedInItsError) {
         SCOPED_TRACE(spoil.field);
         Inputs in = GoodInputs();
         spoil.apply(in);
-        const std::string error = CheckInputs(in, charge);
+        const std::string error = CheckInputs(in).error;
         EXPECT_EQ(error.rfind(spoil.field, 0), 0u) << error;
     }
 }

@@ -67,8 +67,25 @@ inline std::string MockUrl() {
 // The mock's TLS port, with a certificate nobody trusts; empty without one.
 inline std::string UntrustedTlsUrl() {
     const std::string port = MockPort(1);
-    return port.empty() ? std::string() : "https://127.0.0.1:" + port;
+    return port.empty() || port == "0" ? std::string() : "https://127.0.0.1:" + port;
 }
+
+// A port of the mock's that never accepts a connection.
+inline std::string NeverAcceptingUrl() { return "http://127.0.0.1:" + MockPort(2); }
+
+// The recording proxy's port (recording_proxy.py); empty without one.
+inline std::string ProxyPort() {
+    const std::wstring portFile = Environment(L"BANK001_PROXY_PORT");
+    if (portFile.empty()) return {};
+    const std::string text = ReadFileBytes(portFile);
+    return text.substr(0, text.find('\n'));
+}
+
+
+class TickClock : public bank001::Clock {
+public:
+    std::int64_t NowMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
+};
 
 class MockBank {
 public:
@@ -76,9 +93,12 @@ public:
         const std::string url = MockUrl();
         if (url.empty()) Skip("neither BANK001_MOCK_URL nor BANK001_MOCK_PORT is set: run through with_mock.sh");
         url_ = url;
-        std::string error;
-        REQUIRE(bank001::ParseUrl(url, settings_.oauth, error));
+        const pix::Result<bank001::Url> parsed = bank001::ParseUrl(url);
+        REQUIRE(parsed.Ok());
+        settings_.oauth = parsed.value;
         settings_.timeoutMs = 10000;
+        // The test's own requests go straight to the mock, whatever proxy the case sets up.
+        settings_.proxy.kind = bank001::Proxy::Kind::None;
     }
     const std::string& Url() const { return url_; }
 
@@ -89,18 +109,32 @@ public:
     json Requests() {
         const bank001::HttpResponse response = Call("GET", "/_mock/requests", "");
         REQUIRE(response.delivered && response.status == 200);
-        return json::parse(response.body);
+        return json::parse(response.body.View());
+    }
+    // What passed through the recording proxy, which is emptied.
+    json ProxyRequests() {
+        const std::string port = ProxyPort();
+        if (port.empty()) Skip("BANK001_PROXY_PORT is not set: run through with_mock.sh");
+        const bank001::HttpResponse response = Call("GET", "/_proxy/requests", "", std::stoi(port));
+        REQUIRE(response.delivered && response.status == 200);
+        Call("POST", "/_proxy/clear", "", std::stoi(port));
+        return json::parse(response.body.View());
     }
 
 private:
-    bank001::HttpResponse Call(const char* method, const char* path, const std::string& body) {
+    bank001::HttpResponse Call(const char* method, const char* path, const std::string& body, int port = 0) {
         bank001::HttpRequest request;
         request.method = method;
         request.url = settings_.oauth;
+        if (port) request.url.port = static_cast<unsigned>(port);
         request.url.path = path;
         request.body = body;
-        bank001::WinHttpTransport transport;
-        return transport.Send(request, settings_);
+        bank001::ClientCertificates certificates;
+        bank001::ProxyDetection detection;
+        bank001::WinHttpTransport transport(certificates, detection);
+        TickClock clock;
+        const bank001::Deadline deadline(clock, 20000);
+        return transport.Send(request, settings_, deadline);
     }
     std::string url_;
     bank001::Settings settings_;

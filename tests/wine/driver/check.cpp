@@ -11,6 +11,7 @@ namespace {
 struct Case {
     const char* name;
     CaseBody body;
+    bool inner;  // run only when named (PIX_INNER_TEST)
 };
 
 std::vector<Case>& Cases() {
@@ -85,8 +86,8 @@ void MarkFailed() {
 
 }  // namespace
 
-Registration::Registration(const char* name, CaseBody body) {
-    Cases().push_back({name, body});
+Registration::Registration(const char* name, CaseBody body, bool inner) {
+    Cases().push_back({name, body, inner});
 }
 
 bool Report(bool passed, const char* file, int line, const std::string& what) {
@@ -287,12 +288,14 @@ bool Selected(const char* name, int argc, char** argv) {
 }  // namespace
 
 // Runs every case, or those named on the command line; "--list" names them.
+// An inner case runs only when named, and is not listed.
 int main(int argc, char** argv) {
     using namespace pixtest;
     Tally& tally = Counts();
     const char* program = argc > 0 ? BaseName(argv[0]) : "test";
     if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-        for (const auto& c : Cases()) Print(c.name);
+        for (const auto& c : Cases())
+            if (!c.inner) Print(c.name);
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
@@ -305,7 +308,7 @@ int main(int argc, char** argv) {
     }
     int ran = 0;
     for (const auto& c : Cases()) {
-        if (!Selected(c.name, argc, argv)) continue;
+        if (!Selected(c.name, argc, argv) || (c.inner && argc < 2)) continue;
         ++ran;
         tally.currentCase = c.name;
         tally.caseFailed = false;

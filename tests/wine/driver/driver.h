@@ -125,7 +125,7 @@ void Note(const std::string& text);
 
 using CaseBody = void (*)();
 struct Registration {
-    Registration(const char* name, CaseBody body);
+    Registration(const char* name, CaseBody body, bool inner = false);
 };
 
 }  // namespace pixtest
@@ -138,9 +138,12 @@ struct Registration {
     static void name##_case()
 
 // A case that another case runs, in a process of its own (a desktop of its
-// own, say): it can be named on the command line like any case, but the
-// build registers no test for it.
-#define PIX_INNER_TEST(name) PIX_TEST(name)
+// own, say): it runs only when named on the command line, is not listed by
+// --list, and the build registers no test for it.
+#define PIX_INNER_TEST(name)                                                         \
+    static void name##_case();                                                       \
+    static const ::pixtest::Registration name##_registration(#name, &name##_case, true); \
+    static void name##_case()
 
 #define CHECK(condition) ::pixtest::Report(static_cast<bool>(condition), __FILE__, __LINE__, #condition)
 #define CHECK_EQ(actual, expected) \
@@ -284,6 +287,9 @@ struct Holdings {
     SIZE_T privateBytes = 0;
 };
 Holdings MeasureHoldings(const Process& process);
+// The private bytes of the driver's own process, counted the same way (under
+// Wine, its Linux process's); 0 when they cannot be read.
+SIZE_T OwnPrivateBytes();
 
 // True when running under Wine.
 bool UnderWine();
@@ -431,6 +437,10 @@ void DoubleClick(POINT screen);
 // The left button held down and let go, each on its own (a press, a drag).
 void MouseDown(POINT screen);
 void MouseUp(POINT screen);
+
+// Puts text on the clipboard, as a program of the owner window's would
+// before a person pastes it (Ctrl+V); Abort when it cannot.
+void PlaceOnClipboard(HWND owner, const std::wstring& text);
 
 // --- pixels -------------------------------------------------------------------
 

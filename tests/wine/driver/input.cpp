@@ -1,6 +1,8 @@
 // A person's keyboard and mouse, through the system's input queue.
 #include "tests/wine/driver/driver.h"
 
+#include <cstring>
+
 namespace pixtest {
 
 namespace {
@@ -115,5 +117,21 @@ void DoubleClick(POINT screen) {
 
 void MouseDown(POINT screen) { Send({MouseInput(MOUSEEVENTF_LEFTDOWN, screen)}); }
 void MouseUp(POINT screen) { Send({MouseInput(MOUSEEVENTF_LEFTUP, screen)}); }
+
+void PlaceOnClipboard(HWND owner, const std::wstring& text) {
+    REQUIRE(OpenClipboard(owner));
+    EmptyClipboard();
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    bool placed = false;
+    if (memory) {
+        void* const target = GlobalLock(memory);
+        std::memcpy(target, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        if (!placed) GlobalFree(memory);
+    }
+    CloseClipboard();
+    REQUIRE(placed);
+}
 
 }  // namespace pixtest

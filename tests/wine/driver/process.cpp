@@ -76,9 +76,17 @@ bool AllDigits(const std::wstring& text) {
 // The Linux process whose command line is the program's path, through Wine's
 // drive Z: (the file system root); its /proc/PID/stat holds the times.
 // The /proc folder (as a Windows path) of the Linux process that carries
-// the Wine process running program.
+// the Wine process running program. A process that Wine started names its
+// program by the Windows path; one started from Linux (the driver itself,
+// by the harness) by the Linux path it was given.
 std::wstring LinuxProcessFolder(const std::wstring& program) {
     const std::string wanted = Utf8(program);
+    std::wstring linuxPath;
+    if (program.size() > 2 && (program[0] == L'Z' || program[0] == L'z') && program[1] == L':') {
+        linuxPath = program.substr(2);
+        for (wchar_t& c : linuxPath)
+            if (c == L'\\') c = L'/';
+    }
     std::vector<std::wstring> matches;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
@@ -88,7 +96,8 @@ std::wstring LinuxProcessFolder(const std::wstring& program) {
         const std::wstring folder = std::wstring(L"Z:\\proc\\") + found.cFileName;
         const std::string commandLine = ReadFileBytes(folder + L"\\cmdline");
         const std::string first = commandLine.substr(0, commandLine.find('\0'));
-        if (CompareStringOrdinal(Wide(first).c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL)
+        if (CompareStringOrdinal(Wide(first).c_str(), -1, program.c_str(), -1, TRUE) == CSTR_EQUAL ||
+            (!linuxPath.empty() && Wide(first) == linuxPath))
             matches.push_back(folder);
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -253,6 +262,23 @@ Holdings MeasureHoldings(const Process& process) {
             holdings.privateBytes = StatusKilobytes(ReadFileBytes(folder + L"\\status"), "RssAnon") * 1024;
     }
     return holdings;
+}
+
+SIZE_T OwnPrivateBytes() {
+    // Wine 8 answers for this process too, but with a figure that never
+    // changes; and its Z:\\proc\\self is the Wine server's, which opens the
+    // files, so the Linux process is found by the program's path.
+    if (UnderWine()) {
+        wchar_t path[MAX_PATH];
+        const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return 0;
+        return StatusKilobytes(ReadFileBytes(LinuxProcessFolder(path) + L"\\status"), "RssAnon") * 1024;
+    }
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
+        return 0;
+    return memory.PrivateUsage;
 }
 
 namespace {
