@@ -114,6 +114,10 @@ void FieldWindow::PaintSelectedLine(HDC dc, const RECT& area, int line, DWORD st
 
 void FieldWindow::PaintSelection(bool always) {
     if (paintingSelection_) return;  // the edit asked below comes through here too
+    // Without the focus an edit shows no selection (unless told to): nothing
+    // to ask, unless one was painted.
+    if (!always && !selection_.shown && GetFocus() != window_ && !(GetWindowLongW(window_, GWL_STYLE) & ES_NOHIDESEL))
+        return;
     paintingSelection_ = true;
     struct Done {
         bool& flag;
@@ -172,6 +176,18 @@ bool ChangesNothingShown(UINT message) noexcept {
         case WM_GETDLGCODE:
         case WM_NCCALCSIZE:
         case WM_ERASEBKGND:
+        // The questions an edit control answers (the style's own among them).
+        case EM_GETSEL:
+        case EM_GETRECT:
+        case EM_GETHANDLE:
+        case EM_GETLINECOUNT:
+        case EM_LINEINDEX:
+        case EM_LINELENGTH:
+        case EM_LINEFROMCHAR:
+        case EM_GETLINE:
+        case EM_GETFIRSTVISIBLELINE:
+        case EM_POSFROMCHAR:
+        case EM_CHARFROMPOS:
             return true;
         default:
             return false;
