@@ -104,18 +104,41 @@ private:
     void* data_;
 };
 
-// A window's DC for one scope.
-class WindowDC {
+// A window's DC for one scope, released to the window at its end: the DC of
+// its client area (WindowDC) or of the whole window, frame included
+// (WholeWindowDC).
+template <HDC(WINAPI* Acquire)(HWND)>
+class ReleasedDC {
 public:
-    explicit WindowDC(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    ~WindowDC() { if (dc_) ReleaseDC(window_, dc_); }
+    explicit ReleasedDC(HWND window) noexcept : window_(window), dc_(Acquire(window)) {}
+    ReleasedDC(const ReleasedDC&) = delete;
+    ReleasedDC& operator=(const ReleasedDC&) = delete;
+    ~ReleasedDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
     HDC Get() const noexcept { return dc_; }
 
 private:
     HWND window_;
     HDC dc_;
+};
+using WindowDC = ReleasedDC<&GetDC>;
+using WholeWindowDC = ReleasedDC<&GetWindowDC>;
+
+// A DC's state (selected objects, clipping, colours, modes) for one scope:
+// what is changed inside it is undone at its end.
+class SavedDC {
+public:
+    explicit SavedDC(HDC dc) noexcept : dc_(dc), saved_(SaveDC(dc)) {}
+    SavedDC(const SavedDC&) = delete;
+    SavedDC& operator=(const SavedDC&) = delete;
+    ~SavedDC() {
+        if (saved_) RestoreDC(dc_, saved_);
+    }
+
+private:
+    HDC dc_;
+    int saved_;
 };
 
 }  // namespace pix

@@ -2,6 +2,7 @@
 
 #include "base/core/failure.h"
 #include "base/core/utf8.h"
+#include "base/handles.h"
 #include "base/text.h"
 #include "style/core/style_data.h"
 #include "style/engine.h"
@@ -44,10 +45,9 @@ LRESULT CALLBACK RelabelOkAsClose(int code, WPARAM wParam, LPARAM lParam) {
 
 void ShowNotFound(const std::u16string& name) {
     const std::wstring text = L"Style '" + W(name) + L"' not found";
-    const HHOOK hook = SetWindowsHookExW(WH_CBT, &RelabelOkAsClose, nullptr, GetCurrentThreadId());
+    const UniqueHook relabel(SetWindowsHookExW(WH_CBT, &RelabelOkAsClose, nullptr, GetCurrentThreadId()));
     // No owner: the box is centred on the screen and modal to the thread.
     MessageBoxW(nullptr, text.c_str(), L"Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-    if (hook) UnhookWindowsHookEx(hook);
 }
 
 }  // namespace
@@ -86,15 +86,18 @@ bool TStyleManager::TryActivateStyle(const std::u16string& name, bool showErrorD
         if (showErrorDialog) ShowNotFound(name);
         return false;
     }
-    // The windows drawn so far keep the style they were drawn in.
-    if (engine_) return true;
+    if (engine_ && index == active_) return true;
     const Carried& chosen = carried_[static_cast<std::size_t>(index)];
     const auto whole = ReadStyle(chosen.data, chosen.size);
     if (!whole.Ok()) FailToLoad(chosen.resourceName);
     auto look = BuildLook(whole.value);
     if (!look.Ok())
         throw Failure(u"StyleError", u"Style '" + name + u"': " + utf8::ToUtf16(look.error));
-    engine_ = std::make_unique<TStyleEngine>(std::move(look.value));
+    if (engine_)
+        engine_->Restyle(std::move(look.value));
+    else
+        engine_ = std::make_unique<TStyleEngine>(std::move(look.value));
+    active_ = index;
     return true;
 }
 

@@ -21,9 +21,10 @@ public:
     TStyleManager& operator=(const TStyleManager&) = delete;
 
     // Finds the carried style of this name (letter case ignored by the
-    // user's locale) and makes it the active style of the process. False when
-    // none has the name, after an error box if asked. A carried style that
-    // cannot be read raises a failure instead.
+    // user's locale) and makes it the active style of the process: every
+    // window is drawn in it from then on, those drawn so far too. False when
+    // none has the name, after an error box if asked, and the active style
+    // stays. A carried style that cannot be read raises a failure instead.
     bool TryActivateStyle(const std::u16string& name, bool showErrorDialog);
 
     // The active style's look; null while none is active.
@@ -40,6 +41,7 @@ private:
 
     bool collected_ = false;
     std::vector<Carried> carried_;
+    int active_ = -1;  // the index of the active style in carried_
     std::unique_ptr<TStyleEngine> engine_;
 };
 

@@ -39,13 +39,13 @@ int MonitorDpi(HWND window, GetDpiForMonitorFunction forMonitor) {
     return 0;
 }
 
+}  // namespace
+
 int SystemDpi() {
     WindowDC screen(nullptr);
     const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
     return dpi > 0 ? dpi : dpi::kDesignDpi;
 }
-
-}  // namespace
 
 int WindowDpi(HWND window) {
     static const DpiFunctions functions;

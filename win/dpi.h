@@ -17,4 +17,8 @@ inline constexpr UINT kWmGetDpiScaledSize = 0x02E4;   // Windows 10 1703 on
 // use and kept for the life of the process.
 int WindowDpi(HWND window);
 
+// The DPI of the system's own metrics and fonts (SystemParametersInfo's
+// non-client metrics are at this DPI).
+int SystemDpi();
+
 }  // namespace pix

@@ -60,8 +60,8 @@ FrameBoxes LayOutFrame(const FrameMetrics& m, int width, int height) noexcept {
     return b;
 }
 
-FramePart HitTestFrame(const FrameMetrics& m, const FrameBoxes& b, int width, int height, int x, int y,
-                       bool resizable) noexcept {
+FramePart HitTestFrame(const FrameMetrics& m, const FrameBoxes& b, FrameButtons buttons, int width, int height,
+                       int x, int y, bool resizable) noexcept {
     if (resizable) {
         // A corner reaches along both edges as far as the caption band is high.
         const int reach = m.captionBand;
@@ -80,9 +80,9 @@ FramePart HitTestFrame(const FrameMetrics& m, const FrameBoxes& b, int width, in
         // above the buttons resize, the rest of the band is caption.
         if (y < m.outline + (m.border - m.outline) / 2) return FramePart::Top;
     }
-    if (b.close.Contains(x, y)) return FramePart::Close;
-    if (b.maximize.Contains(x, y)) return FramePart::Maximize;
-    if (b.minimize.Contains(x, y)) return FramePart::Minimize;
+    if (buttons.close && b.close.Contains(x, y)) return FramePart::Close;
+    if (buttons.maximize && b.maximize.Contains(x, y)) return FramePart::Maximize;
+    if (buttons.minimize && b.minimize.Contains(x, y)) return FramePart::Minimize;
     if (b.iconArea.Contains(x, y)) return FramePart::SystemMenu;
     if (y < m.TitleHeight()) return FramePart::Caption;
     if (b.client.Contains(x, y)) return FramePart::Client;

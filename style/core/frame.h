@@ -46,9 +46,17 @@ struct FrameBoxes {
 };
 FrameBoxes LayOutFrame(const FrameMetrics& m, int width, int height) noexcept;
 
+// The system buttons a window has (by its window styles): the close button
+// comes with the system menu, the others each with its own style. Only the
+// buttons a window has are drawn and answer; where a missing one would be,
+// the caption goes on.
+struct FrameButtons {
+    bool close = true, maximize = true, minimize = true;
+};
+
 // A maximised window has no resizing edges: its frame lies partly beyond the
 // screen, and what shows of it is caption.
-FramePart HitTestFrame(const FrameMetrics& m, const FrameBoxes& boxes, int width, int height, int x, int y,
-                       bool resizable) noexcept;
+FramePart HitTestFrame(const FrameMetrics& m, const FrameBoxes& boxes, FrameButtons buttons, int width, int height,
+                       int x, int y, bool resizable) noexcept;
 
 }  // namespace pix::style

@@ -133,6 +133,8 @@ Result<Look> BuildLook(const StyleData& style) {
     k.editBorderWidth = l.Number("Edit.BorderWidth");
     k.editBorderNormal = l.ElementColor("Edit.Border.Normal");
     k.editBorderHot = l.ElementColor("Edit.Border.Hot");
+    k.selection = l.SystemColor("COLOR_HIGHLIGHT");
+    k.selectionText = l.SystemColor("COLOR_HIGHLIGHTTEXT");
     const char* const faces[4] = {"Button.Face.Normal", "Button.Face.Hot", "Button.Face.Pressed",
                                   "Button.Face.Focused"};
     const char* const texts[4] = {"ButtonTextNormal", "ButtonTextHot", "ButtonTextPressed", "ButtonTextFocused"};
@@ -162,6 +164,7 @@ Result<Look> BuildLook(const StyleData& style) {
     k.menuDisabledText = l.Text("PopupMenuItemTextDisabled").color;
     k.dialogBackground = l.ElementColor("Dialog.Background");
     k.dialogText = l.ElementColor("Dialog.Text");
+    for (std::size_t i = 0; i < kSystemColorKeys.size(); ++i) k.systemColors[i] = l.SystemColor(kSystemColorKeys[i]);
     result.error = l.Error();
     return result;
 }

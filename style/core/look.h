@@ -5,6 +5,8 @@
 // has a default in code.
 #pragma once
 
+#include <array>
+
 #include "style/core/style_data.h"
 
 namespace pix::style {
@@ -65,6 +67,7 @@ struct Look {
     Color editDisabledText;
     int editBorderWidth = 0;
     Color editBorderNormal, editBorderHot;
+    Color selection, selectionText;  // selected text, by the highlight's substitutes
     Color buttonFace[4];  // by ButtonState
     Color buttonText[4];  // by ButtonState
     Color comboButton, comboChevron;
@@ -74,6 +77,9 @@ struct Look {
     ScrollBarLook scrollBar;
     Color menuBackground, menuBorder, menuHot, menuSeparator, menuText, menuDisabledText;
     Color dialogBackground, dialogText;
+    // The substitutes for the platform's system colours, in the order of
+    // kSystemColorKeys: what the controls get where they ask the platform.
+    std::array<Color, kSystemColorKeys.size()> systemColors;
 };
 
 Result<Look> BuildLook(const StyleData& style);

@@ -93,6 +93,12 @@ TEST(StyleLook, TakesEveryMeasureFromTheStyle) {
     EXPECT_EQ(k.editBorderWidth, 2);
     EXPECT_EQ(k.buttonFace[static_cast<int>(ButtonState::Pressed)], (Color{127, 175, 175}));
     EXPECT_EQ(k.buttonText[static_cast<int>(ButtonState::Hot)], (Color{255, 255, 255}));
+    // Every substitute for a system colour, in the keys' order.
+    const StyleData s = Parsed();
+    ASSERT_EQ(k.systemColors.size(), s.systemColors.size());
+    for (std::size_t i = 0; i < s.systemColors.size(); ++i) EXPECT_EQ(k.systemColors[i], s.systemColors[i].value) << i;
+    EXPECT_EQ(k.systemColors[8], (Color{145, 194, 234}));  // COLOR_HIGHLIGHT
+    EXPECT_EQ(k.systemColors[9], (Color{0, 0, 0}));        // COLOR_HIGHLIGHTTEXT
 }
 
 TEST(StyleLook, ButtonStatePrecedence) {

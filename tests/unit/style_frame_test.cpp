@@ -82,13 +82,45 @@ TEST(StyleFrame, HitTesting) {
         {508, 10, FramePart::Caption},     {10, 10, FramePart::SystemMenu},
         {28, 10, FramePart::Caption},
     };
+    const FrameButtons all;
     for (const Case& c : cases)
-        EXPECT_EQ(static_cast<int>(HitTestFrame(m, b, w, h, c.x, c.y, true)), static_cast<int>(c.part))
+        EXPECT_EQ(static_cast<int>(HitTestFrame(m, b, all, w, h, c.x, c.y, true)), static_cast<int>(c.part))
             << c.x << "," << c.y;
     // Not resizable (maximised): the edges are caption or client.
-    EXPECT_EQ(HitTestFrame(m, b, w, h, 300, 0, false), FramePart::Caption);
-    EXPECT_EQ(HitTestFrame(m, b, w, h, 0, 200, false), FramePart::Caption);
-    EXPECT_EQ(HitTestFrame(m, b, w, h, 620, 10, false), FramePart::Close);
+    EXPECT_EQ(HitTestFrame(m, b, all, w, h, 300, 0, false), FramePart::Caption);
+    EXPECT_EQ(HitTestFrame(m, b, all, w, h, 0, 200, false), FramePart::Caption);
+    EXPECT_EQ(HitTestFrame(m, b, all, w, h, 620, 10, false), FramePart::Close);
+}
+
+// Only the buttons a window has answer: where a missing one would be, the
+// caption goes on (a dialog has a close button only).
+TEST(StyleFrame, HitTestingMissingButtons) {
+    const FrameMetrics m = ScaleFrame(HouseFrame(), 96);
+    const int w = 400, h = 200;
+    const FrameBoxes b = LayOutFrame(m, w, h);
+    struct Case {
+        const char* name;
+        FrameButtons buttons;
+        FramePart atClose, atMaximize, atMinimize;
+    } const cases[] = {
+        {"all three", {true, true, true}, FramePart::Close, FramePart::Maximize, FramePart::Minimize},
+        {"close only (a dialog)", {true, false, false}, FramePart::Close, FramePart::Caption, FramePart::Caption},
+        {"no maximise", {true, false, true}, FramePart::Close, FramePart::Caption, FramePart::Minimize},
+        {"no minimise", {true, true, false}, FramePart::Close, FramePart::Maximize, FramePart::Caption},
+        {"no system menu", {false, false, false}, FramePart::Caption, FramePart::Caption, FramePart::Caption},
+    };
+    const int y = b.close.top + b.close.Height() / 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool resizable : {true, false}) {
+            const auto at = [&](const Box& box) {
+                return HitTestFrame(m, b, c.buttons, w, h, box.left + box.Width() / 2, y, resizable);
+            };
+            EXPECT_EQ(static_cast<int>(at(b.close)), static_cast<int>(c.atClose));
+            EXPECT_EQ(static_cast<int>(at(b.maximize)), static_cast<int>(c.atMaximize));
+            EXPECT_EQ(static_cast<int>(at(b.minimize)), static_cast<int>(c.atMinimize));
+        }
+    }
 }
 
 // Maximised, the window reaches beyond the screen; the band and the buttons

@@ -222,32 +222,15 @@ void CheckFaultMessage(const Pix& pix, const FaultRow& row, const std::wstring& 
 
 // A global hook from the test's hook library (tests/wine/failure_hook.cpp)
 // while one of these lives.
-class GlobalHook {
-public:
-    GlobalHook(int kind, const char* procedure) {
-        library_ = LoadLibraryW(RequiredEnvironment(L"PIX_FAILURE_HOOK").c_str());
-        REQUIRE(library_ != nullptr);
-        const auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(library_, procedure)));
-        REQUIRE(proc != nullptr);
-        hook_ = SetWindowsHookExW(kind, proc, library_, 0);
-        REQUIRE(hook_ != nullptr);
-    }
-    ~GlobalHook() {
-        if (hook_) UnhookWindowsHookEx(hook_);
-        if (library_) FreeLibrary(library_);
-    }
-    GlobalHook(const GlobalHook&) = delete;
-    GlobalHook& operator=(const GlobalHook&) = delete;
-
-private:
-    HMODULE library_ = nullptr;
-    HHOOK hook_ = nullptr;
+struct FailureHook : GlobalHook {
+    FailureHook(int kind, const char* procedure)
+        : GlobalHook(RequiredEnvironment(L"PIX_FAILURE_HOOK"), kind, procedure) {}
 };
 
 // While one of these lives, no window of class TForm1 can be created on the
 // desktop: PixGen's start-up fails at its main window.
 struct MainWindowRefused {
-    GlobalHook hook{WH_CBT, "RefuseMainWindow"};
+    FailureHook hook{WH_CBT, "RefuseMainWindow"};
 };
 
 HWND FindApplicationErrorBox(const Process& process) {
@@ -417,8 +400,8 @@ PIX_TEST(EmptyCaption) {
 // cancelled, and releasing the button afterwards clicks nothing.
 PIX_TEST(CaptureCancelled) {
     const std::wstring log = Scratch(L"capture-hooks.log");
-    const GlobalHook creation(WH_CBT, "LogCreation");
-    const GlobalHook cancelMode(WH_CALLWNDPROC, "LogCancelMode");
+    const FailureHook creation(WH_CBT, "LogCreation");
+    const FailureHook cancelMode(WH_CALLWNDPROC, "LogCancelMode");
     Pix pix = StartPixGen(L"capture", L"PixGen.exe", log);
     FillInputs(pix, L"1");
     pix.Mode("read0");

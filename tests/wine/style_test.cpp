@@ -5,15 +5,19 @@
 // from the window's real rectangles and the style's measures at the window's
 // DPI; every state is reached with the mouse and the keyboard.
 #include <windows.h>
+#include <dwmapi.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "base/system_library.h"
 #include "form/core/control_ids.h"
 #include "win/dpi.h"
 #include "tests/wine/driver/driver.h"
+#include "tests/wine/style_checks.h"
 
 using namespace pixtest;
 namespace ids = pix::ids;
@@ -22,88 +26,17 @@ namespace {
 
 constexpr wchar_t kInnerDpiVariable[] = L"PIX_STYLE_TEST_DPI";
 
-// The style's measures at 96 DPI, scaled as the program scales them.
-int Scaled(int value, int dpi) { return (value * dpi * 2 + 96) / (96 * 2); }
-
-constexpr COLORREF kActiveTopLine = RGB(73, 105, 151), kActiveOutline = RGB(131, 172, 184),
-                   kActiveBand = RGB(230, 230, 230), kInactiveTopLine = RGB(218, 221, 226),
-                   kInactiveOutline = RGB(230, 230, 230), kInactiveBand = RGB(204, 204, 204),
-                   kBorderFill = RGB(243, 243, 243), kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255),
-                   kGreyCaption = RGB(128, 128, 128), kInactiveGlyph = RGB(122, 122, 122),
-                   kButtonHot = RGB(207, 207, 207), kButtonPressed = RGB(184, 184, 184),
-                   kCloseHot = RGB(227, 65, 62), kClosePressed = RGB(201, 79, 77), kTeal = RGB(0, 96, 96),
-                   kGrey = RGB(153, 153, 153), kGerarNormal = RGB(204, 204, 204),
-                   kGerarPressed = RGB(127, 175, 175), kClient = RGB(243, 243, 243);
-
-struct Pix : RecordedPixGen {
-    int dpi = 96;
-};
-
-Pix Start(const std::wstring& folder, int dpi = 96) {
-    Pix pix{StartRecorded(folder)};
-    pix.dpi = dpi;
-    REQUIRE(Responds(pix.main));
-    REQUIRE(BringToFront(pix.main));
-    return pix;
-}
-
-// Where the frame's parts lie, from the window's rectangles.
-struct Frame {
-    RECT window{}, client{};
-    int dpi = 96;
-    int Title() const { return client.top - window.top; }
-    int Border() const { return client.left - window.left; }
-    int MidX() const { return (window.left + window.right) / 2; }
-    int BandY() const { return (window.top + Scaled(1, dpi) + client.top) / 2; }
-    // The system buttons from the right: 0 close, 1 maximise, 2 minimise;
-    // their edges scaled like every other edge.
-    RECT Button(int index) const {
-        const int width = Scaled(46, dpi);
-        return {window.right - width * (index + 1), window.top + Scaled(1, dpi), window.right - width * index,
-                window.top + Scaled(32, dpi)};
-    }
-};
-
-Frame FrameOf(const Pix& pix) {
-    Frame f;
-    f.window = WindowRect(pix.main);
-    f.client = ClientRectOnScreen(pix.main);
-    f.dpi = pix.dpi;
-    return f;
-}
-
-bool HasColor(const Screenshot& shot, const RECT& area, COLORREF color) {
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x)
-            if (shot.At(x, y) == color) return true;
-    return false;
-}
-
-// The colour at a point once it has settled to the expected one, or the last seen.
-COLORREF SettledAt(POINT p, COLORREF expected) {
-    COLORREF seen = CLR_INVALID;
-    WaitUntil([&] { return (seen = Screenshot::Capture({p.x, p.y, p.x + 1, p.y + 1}).At(p)) == expected; }, 2000);
-    return seen;
-}
-#define CHECK_PIXEL(point, expected) \
-    CHECK_EQ(ShowColor(SettledAt((point), (expected))), ShowColor(expected))
-
-// Moves the pointer and waits until it stays there. In the virtual desktop
-// the platform's own pointer moves are echoed back late from the X server,
-// and an echo may put the pointer back where it was: it is sent again then.
-void PointAt(POINT p) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        MoveMouse(p);
-        bool stayed = true;
-        for (int look = 0; look < 4 && stayed; ++look) {
-            Pause(25);
-            POINT now{};
-            GetCursorPos(&now);
-            stayed = now.x == p.x && now.y == p.y;
-        }
-        if (stayed) return;
-    }
-    Note("the pointer does not stay at " + Show(p));
+// The failure dialog, opened by a press of "Gerar" with an amount that does
+// not convert.
+HWND OpenFailureDialog(const Pix& pix) {
+    const HWND valor = pix.Control(ids::edtValor);
+    Click(CenterOf(WindowRect(valor)));
+    TypeText(L"abc");
+    REQUIRE(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
+    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
+    HWND dialog = nullptr;
+    REQUIRE(WaitUntil([&] { return (dialog = FindMessageBox(pix.process, pix.main)) != nullptr; }, kReactTimeout));
+    return dialog;
 }
 
 // A window of the driver's own, to take the activation away from PixGen.
@@ -235,7 +168,8 @@ PIX_TEST(SystemButtonsWork) {
 
     f = FrameOf(pix);
     Click(CenterOf(f.Button(1)));
-    CHECK(WaitUntil([&] { return IsZoomed(pix.main) != FALSE; }, kReactTimeout));
+    // The state changes before the window has its new size: wait for both.
+    CHECK(WaitUntil([&] { return IsZoomed(pix.main) && Width(FrameOf(pix).client) > 635; }, kReactTimeout));
     {
         // Maximised: the caption band and the buttons lie on the screen.
         const RECT window = WindowRect(pix.main), client = ClientRectOnScreen(pix.main);
@@ -251,7 +185,7 @@ PIX_TEST(SystemButtonsWork) {
     f = FrameOf(pix);
     CHECK_EQ(Width(f.client), 635L);
     DoubleClick(POINT{f.MidX(), f.BandY()});
-    CHECK(WaitUntil([&] { return IsZoomed(pix.main) != FALSE; }, kReactTimeout));
+    CHECK(WaitUntil([&] { return IsZoomed(pix.main) && Width(FrameOf(pix).client) > 635; }, kReactTimeout));
     {
         const RECT client = ClientRectOnScreen(pix.main);
         DoubleClick(POINT{(client.left + client.right) / 2, client.top - 15});
@@ -270,6 +204,156 @@ PIX_TEST(SystemButtonsWork) {
     Click(CenterOf(f.Button(0)));
     REQUIRE(pix.process.WaitForExit());
     CHECK_EQ(pix.process.ExitCode(), DWORD{0});
+}
+
+namespace {
+
+// The frame as the screen shows it: every pixel of the window outside its
+// client area, and outside the icon's area when that may change.
+struct FramePixels {
+    RECT window{};
+    std::vector<COLORREF> pixels;
+    bool operator==(const FramePixels& other) const {
+        return EqualRect(&window, &other.window) && pixels == other.pixels;
+    }
+};
+
+FramePixels FramePixelsOf(const Pix& pix, bool withIcon = true) {
+    const Frame f = FrameOf(pix);
+    const RECT icon{f.window.left + Scaled(7, f.dpi), f.window.top + Scaled(5, f.dpi),
+                    f.window.left + Scaled(28, f.dpi), f.window.top + Scaled(25, f.dpi)};
+    const Screenshot shot = Screenshot::Capture(f.window);
+    FramePixels frame;
+    frame.window = f.window;
+    for (int y = f.window.top; y < f.window.bottom; ++y)
+        for (int x = f.window.left; x < f.window.right; ++x) {
+            const POINT p{x, y};
+            if (PtInRect(&f.client, p)) continue;
+            frame.pixels.push_back(!withIcon && PtInRect(&icon, p) ? CLR_INVALID : shot.At(x, y));
+        }
+    return frame;
+}
+
+// Where two captures of the frame first differ, for the failure output.
+std::string FirstDifference(const Pix& pix, const FramePixels& seen, const FramePixels& expected) {
+    if (!EqualRect(&seen.window, &expected.window)) return "the window moved: " + Show(seen.window);
+    const Frame f = FrameOf(pix);
+    std::size_t i = 0;
+    for (int y = f.window.top; y < f.window.bottom; ++y)
+        for (int x = f.window.left; x < f.window.right; ++x) {
+            if (PtInRect(&f.client, POINT{x, y})) continue;
+            if (seen.pixels[i] != expected.pixels[i])
+                return "at " + Show(POINT{x, y}) + ": " + ShowColor(seen.pixels[i]) + " instead of " +
+                       ShowColor(expected.pixels[i]);
+            ++i;
+        }
+    return "none";
+}
+
+}  // namespace
+
+// The platform paints its own caption or frame outside WM_NCPAINT on several
+// messages (Wine's DefWindowProc, for one, draws the caption on WM_SETTEXT);
+// none of it may show. After each of them the frame is pixel for pixel what
+// it was, active or inactive.
+PIX_TEST(PlatformPaintsNoFrameOfItsOwn) {
+    Pix pix = Start(L"platform-painting");
+    REQUIRE(WaitUntil([&] { return SettledAt({FrameOf(pix).MidX(), FrameOf(pix).window.top}, kActiveTopLine) ==
+                                   kActiveTopLine; }, kReactTimeout));
+    const FramePixels active = FramePixelsOf(pix), activeNoIcon = FramePixelsOf(pix, false);
+    FramePixels inactive;
+    {
+        OtherWindow other;
+        REQUIRE(BringToFront(other.Handle()));
+        REQUIRE(WaitUntil([&] { return SettledAt({FrameOf(pix).MidX(), FrameOf(pix).window.top}, kInactiveTopLine) ==
+                                       kInactiveTopLine; }, kReactTimeout));
+        inactive = FramePixelsOf(pix);
+    }
+    REQUIRE(BringToFront(pix.main));
+    const auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        DWORD_PTR ignored = 0;
+        CHECK(SendMessageTimeoutW(pix.main, message, wParam, lParam, SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
+    };
+    const auto expect = [&](const char* step, const FramePixels& expected, bool withIcon = true) {
+        Context context(step);
+        REQUIRE(Responds(pix.main));
+        FramePixels seen;
+        WaitUntil([&] { return (seen = FramePixelsOf(pix, withIcon)) == expected; }, 2000);
+        if (!CHECK(seen == expected)) Note("first difference " + FirstDifference(pix, seen, expected));
+    };
+    send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"PIX"));
+    expect("WM_SETTEXT with the same text", active);
+    send(WM_NCACTIVATE, TRUE, 0);  // 0: "paint your frame"
+    expect("WM_NCACTIVATE asking for the frame to be painted", active);
+    send(0x00AE, 0, 0);  // WM_NCUAHDRAWCAPTION
+    expect("WM_NCUAHDRAWCAPTION", active);
+    send(0x00AF, 0, 0);  // WM_NCUAHDRAWFRAME
+    expect("WM_NCUAHDRAWFRAME", active);
+    EnableWindow(pix.main, FALSE);
+    expect("disabled (WM_ENABLE)", active);
+    EnableWindow(pix.main, TRUE);
+    expect("enabled again (WM_ENABLE)", active);
+    {
+        OtherWindow other;
+        REQUIRE(BringToFront(other.Handle()));
+        expect("another window active", inactive);
+        send(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"PIX"));
+        expect("inactive, WM_SETTEXT", inactive);
+        send(WM_NCACTIVATE, FALSE, 0);
+        expect("inactive, WM_NCACTIVATE asking for the frame to be painted", inactive);
+    }
+    REQUIRE(BringToFront(pix.main));
+    expect("active again", active);
+    // The system menu, opened from the keyboard and by a click on the icon:
+    // the title bar as it was while the menu is open (where the menu does
+    // not cover it), the whole frame once it is closed.
+    const auto titleBar = [&](const RECT& covered) {
+        const Frame f = FrameOf(pix);
+        const RECT bar{f.window.left, f.window.top, f.window.right, f.client.top};
+        const Screenshot shot = Screenshot::Capture(bar);
+        std::vector<COLORREF> pixels;
+        for (int y = bar.top; y < bar.bottom; ++y)
+            for (int x = bar.left; x < bar.right; ++x)
+                pixels.push_back(PtInRect(&covered, POINT{x, y}) ? CLR_INVALID : shot.At(x, y));
+        return pixels;
+    };
+    const std::vector<COLORREF> activeTitle = titleBar(RECT{});
+    const auto activeTitleBar = [&](const RECT& covered) {
+        const Frame f = FrameOf(pix);
+        std::vector<COLORREF> pixels = activeTitle;
+        std::size_t i = 0;
+        for (int y = f.window.top; y < f.client.top; ++y)
+            for (int x = f.window.left; x < f.window.right; ++x, ++i)
+                if (PtInRect(&covered, POINT{x, y})) pixels[i] = CLR_INVALID;
+        return pixels;
+    };
+    const Frame f = FrameOf(pix);
+    const std::function<void()> openings[] = {[] { PressKey(VK_SPACE, kAlt); },
+                                              [&] { Click({f.window.left + Scaled(14, f.dpi), f.window.top + Scaled(14, f.dpi)}); }};
+    for (const auto& open : openings) {
+        Context context(&open == &openings[0] ? "Alt+Space" : "a click on the icon");
+        open();
+        HWND menu = nullptr;
+        REQUIRE(WaitUntil([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); },
+                          kReactTimeout));
+        Pause(200);
+        const RECT covered = WindowRect(menu);
+        CHECK(WaitUntil([&] { return titleBar(covered) == activeTitleBar(covered); }, 2000));
+        PressKey(VK_ESCAPE);
+        PressKey(VK_ESCAPE);
+        REQUIRE(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
+        expect("the system menu opened and closed", active);
+    }
+    // Another icon: only the icon's area may change.
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutW(pix.main, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconW(nullptr, IDI_APPLICATION)),
+                            SMTO_ABORTIFHUNG, kReactTimeout, &ignored))
+        expect("WM_SETICON", activeNoIcon, false);
+    else if (UnderWine())
+        SKIP_CHECK("the frame after WM_SETICON", "Wine does not pass WM_SETICON to another process's window");
+    else
+        CHECK(!"WM_SETICON could not be sent");
+    Close(pix);
 }
 
 namespace {
@@ -332,6 +416,54 @@ PIX_TEST(MoveAndResizeByTheFrame) {
         WaitUntil([&] { return Show(WindowRect(pix.main)) == Show(expected); }, 3000);
         CHECK_EQ(Show(WindowRect(pix.main)), Show(expected));
     }
+    Close(pix);
+}
+
+// The frame answers for the buttons a window has, and only those: the main
+// window has all three, the failure dialog a close button only, so where the
+// others would be it is caption. Asked from outside with WM_NCHITTEST, and
+// done there as a person would: a click leaves the dialog as it is, a drag
+// moves it.
+PIX_TEST(OnlyTheButtonsAWindowHas) {
+    Pix pix = Start(L"frame-buttons");
+    const auto hitAt = [](HWND window, POINT p) {
+        DWORD_PTR hit = HTNOWHERE;
+        REQUIRE(SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y), SMTO_ABORTIFHUNG, kReactTimeout,
+                                    &hit));
+        return static_cast<LRESULT>(hit);
+    };
+    const Frame f = FrameOf(pix);
+    const HWND dialog = OpenFailureDialog(pix);
+    REQUIRE(Responds(dialog));
+    Frame d;
+    d.window = WindowRect(dialog);
+    d.client = ClientRectOnScreen(dialog);
+    struct Row {
+        const char* name;
+        int index;
+        LRESULT main, dialog;
+    } const rows[] = {{"close", 0, HTCLOSE, HTCLOSE},
+                      {"maximise", 1, HTMAXBUTTON, HTCAPTION},
+                      {"minimise", 2, HTMINBUTTON, HTCAPTION}};
+    for (const Row& row : rows) {
+        Context context(row.name);
+        CHECK_EQ(hitAt(pix.main, CenterOf(f.Button(row.index))), row.main);
+        CHECK_EQ(hitAt(dialog, CenterOf(d.Button(row.index))), row.dialog);
+        // Drawn as it answers: a button's glyph is black, the caption band
+        // where there is no button has the band's colour only.
+        const Screenshot shot = Screenshot::Capture(d.Button(row.index));
+        CHECK_EQ(HasColor(shot, d.Button(row.index), kBlack), row.dialog != HTCAPTION);
+    }
+    const POINT strip = CenterOf(d.Button(1));
+    Click(strip);
+    Pause(300);
+    CHECK(IsWindowVisible(dialog) && !IsIconic(dialog) && !IsZoomed(dialog));
+    CHECK_EQ(Show(WindowRect(dialog)), Show(d.window));
+    Drag(strip, {strip.x - 40, strip.y + 30});
+    const RECT moved{d.window.left - 40, d.window.top + 30, d.window.right - 40, d.window.bottom + 30};
+    WaitUntil([&] { return Show(WindowRect(dialog)) == Show(moved); }, 3000);
+    CHECK_EQ(Show(WindowRect(dialog)), Show(moved));
+    AnswerByEnter(dialog);
     Close(pix);
 }
 
@@ -408,6 +540,65 @@ PIX_TEST(FieldAndButtonStates) {
     CHECK_PIXEL(face, kTeal);
     CHECK(HasColor(Screenshot::Capture(g), g, kWhite));
     CHECK(WaitUntil([&] { return pix.Calls().size() == 1; }, kReactTimeout));
+    Close(pix);
+}
+
+namespace {
+
+// The bounding box of the pixels of a colour in an area; empty without any.
+RECT BoxOf(const Screenshot& shot, const RECT& area, COLORREF color) {
+    RECT box{area.right, area.bottom, area.left, area.top};
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (shot.At(x, y) == color) {
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+    return IsRectEmpty(&box) ? RECT{} : box;
+}
+
+}  // namespace
+
+// Selected text shows in the style's substitute for the platform's
+// highlight, (145,194,234), with the substitute for the highlight's text,
+// black: in every field, in the result area and in the picker's text.
+PIX_TEST(SelectedTextInTheStylesHighlight) {
+    Pix pix = Start(L"selection");
+    constexpr COLORREF kHighlight = RGB(145, 194, 234);
+    const COLORREF platforms = GetSysColor(COLOR_HIGHLIGHT);
+    const int fields[] = {ids::edtCodigoSolicitacaoBancoCentral, ids::edtConvenio, ids::edtDeveloperApplicationKey,
+                          ids::edtClientId, ids::edtClientSecret, ids::edtBoleto, ids::edtValor, ids::Memo1};
+    for (int id : fields) {
+        Context context(id == ids::Memo1 ? std::string("result area") : "field " + std::to_string(id));
+        const HWND control = pix.Control(id);
+        const RECT inside = ClientRectOnScreen(control);
+        Click({inside.left + 4, inside.top + 4});
+        REQUIRE(WaitUntil([&] { return pix.Focus() == control; }, kReactTimeout));
+        TypeText(L"Wxyz 12345");
+        PressKey(VK_HOME, kShift);
+        RECT selected{};
+        WaitUntil([&] {
+            selected = BoxOf(Screenshot::Capture(inside), inside, kHighlight);
+            return !IsRectEmpty(&selected);
+        }, kReactTimeout);
+        REQUIRE(!IsRectEmpty(&selected));
+        const Screenshot shot = Screenshot::Capture(inside);
+        CHECK(HasColor(shot, selected, kBlack));
+        CHECK(!HasColor(shot, selected, kWhite));
+        if (platforms != kHighlight) CHECK(!HasColor(shot, inside, platforms));
+    }
+    // The picker: its day selected by a click on it.
+    const HWND picker = pix.Control(ids::edtVencimento);
+    const RECT inside = ClientRectOnScreen(picker);
+    Click({inside.left + 6, (inside.top + inside.bottom) / 2});
+    REQUIRE(WaitUntil([&] { return pix.Focus() == picker; }, kReactTimeout));
+    bool highlighted = false;
+    WaitUntil([&] { return highlighted = HasColor(Screenshot::Capture(inside), inside, kHighlight); }, 1000);
+    // Wine's picker fills its selected field with the caption colour, where
+    // Windows' takes the highlight.
+    CHECK_TODO_WINE(highlighted);
     Close(pix);
 }
 
@@ -628,13 +819,7 @@ PIX_TEST(ShortcutMenu) {
     TypeText(L"abc");
     REQUIRE(WaitUntil([&] { return Text(field) == L"abc"; }, kReactTimeout));
     Click(CenterOf(WindowRect(field)), true);
-    HWND menu = nullptr;
-    REQUIRE(WaitUntil([&] {
-        for (HWND w : ThreadWindows(pix.process.ThreadId()))
-            if (ClassName(w) == L"#32768" && IsWindowVisible(w)) menu = w;
-        return menu != nullptr;
-    }, kReactTimeout));
-    Pause(200);
+    const HWND menu = WaitForMenu(pix);
     const RECT m = WindowRect(menu);
     const int midY = (m.top + m.bottom) / 2;
     CHECK_PIXEL((POINT{m.left, midY}), kBlack);
@@ -659,13 +844,7 @@ PIX_TEST(ShortcutMenu) {
 // text and layout as without the style.
 PIX_TEST(FailureDialog) {
     Pix pix = Start(L"failure-dialog");
-    const HWND valor = pix.Control(ids::edtValor);
-    Click(CenterOf(WindowRect(valor)));
-    TypeText(L"abc");
-    REQUIRE(WaitUntil([&] { return Text(valor) == L"abc"; }, kReactTimeout));
-    Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
-    HWND dialog = nullptr;
-    REQUIRE(WaitUntil([&] { return (dialog = FindMessageBox(pix.process, pix.main)) != nullptr; }, kReactTimeout));
+    const HWND dialog = OpenFailureDialog(pix);
     REQUIRE(Responds(dialog));
     CHECK_EQ(MessageBoxText(dialog), std::wstring(L"'abc' is not a valid floating point value."));
     Frame f;
@@ -710,22 +889,7 @@ PIX_TEST(FrameFollowsDpiChange) {
     const SIZE client96{Width(ClientRect(pix.main)), Height(ClientRect(pix.main))};
     for (int dpi : {144, 96}) {
         Context context("to " + std::to_string(dpi));
-        RemoteBuffer size(pix.process.Handle(), sizeof(SIZE));
-        SIZE wanted{Width(window96), Height(window96)};
-        size.Write(&wanted, sizeof wanted);
-        DWORD_PTR answered = 0;
-        REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmGetDpiScaledSize, static_cast<WPARAM>(dpi),
-                                    size.Address(), SMTO_ABORTIFHUNG, kReactTimeout, &answered));
-        CHECK(answered != 0);
-        size.Read(&wanted, sizeof wanted);
-        const RECT proposed{window96.left, window96.top, window96.left + wanted.cx, window96.top + wanted.cy};
-        RemoteBuffer rect(pix.process.Handle(), sizeof(RECT));
-        rect.Write(&proposed, sizeof proposed);
-        DWORD_PTR ignored = 0;
-        REQUIRE(SendMessageTimeoutW(pix.main, pix::kWmDpiChanged, MAKEWPARAM(dpi, dpi), rect.Address(),
-                                    SMTO_ABORTIFHUNG, kReactTimeout, &ignored));
-        REQUIRE(Responds(pix.main));
-        pix.dpi = dpi;
+        CHECK(ReportDpiChange(pix, dpi, window96) != 0);
         // The client area scales by the form's rule, the frame by its measures.
         CHECK_EQ(Width(ClientRect(pix.main)), static_cast<LONG>(Scaled(client96.cx, dpi)));
         CHECK_EQ(Height(ClientRect(pix.main)), static_cast<LONG>(Scaled(client96.cy, dpi)));
@@ -736,6 +900,29 @@ PIX_TEST(FrameFollowsDpiChange) {
         CHECK_PIXEL((POINT{field.left + border, (field.top + field.bottom) / 2}), kWhite);
     }
     CHECK_EQ(Show(WindowRect(pix.main)), Show(window96));
+    Close(pix);
+}
+
+// The frames on the screen are the program's: the main window and a dialog
+// opt out of the compositor's frame, which would otherwise hide them. Where
+// nothing composes frames (Wine; Vista and 7 with composition off) there is
+// no compositor's frame to stand back, and nothing to read back.
+PIX_TEST(FrameNotLeftToTheCompositor) {
+    const pix::SystemLibrary dwmapi(L"dwmapi.dll");
+    const auto composing = dwmapi.Find<decltype(&DwmIsCompositionEnabled)>("DwmIsCompositionEnabled");
+    const auto attribute = dwmapi.Find<decltype(&DwmGetWindowAttribute)>("DwmGetWindowAttribute");
+    BOOL composition = FALSE;
+    if (!composing || !attribute || FAILED(composing(&composition)) || !composition)
+        Skip("no desktop composition here, so no compositor's frame to keep out (Wine composes no frames)");
+    Pix pix = Start(L"compositor");
+    const HWND dialog = OpenFailureDialog(pix);
+    for (HWND window : {pix.main, dialog}) {
+        Context context(window == pix.main ? "main window" : "failure dialog");
+        BOOL rendered = TRUE;
+        CHECK(SUCCEEDED(attribute(window, DWMWA_NCRENDERING_ENABLED, &rendered, sizeof rendered)));
+        CHECK(!rendered);
+    }
+    AnswerByEnter(dialog);
     Close(pix);
 }
 
@@ -814,6 +1001,14 @@ PIX_TEST(NoGdiLeak) {
     const HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pix.process.Id());
     REQUIRE(query != nullptr);
     const auto objects = [&] { return GetGuiResources(query, GR_GDIOBJECTS); };
+    // Asked first: where the platform counts nothing (Wine 8 answers 0 for
+    // every process) the repaints below could show nothing.
+    if (objects() == 0) {
+        CHECK_TODO_WINE(objects() > 0);
+        CloseHandle(query);
+        Close(pix);
+        Skip("GetGuiResources counts no GDI objects here (Wine 8 answers 0 for every process)");
+    }
     // One full round first: whatever is made once and kept is made now.
     RedrawWindow(pix.main, nullptr, nullptr, RDW_FRAME | RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Responds(pix.main);
@@ -842,15 +1037,7 @@ PIX_TEST(NoGdiLeak) {
     Responds(pix.main);
     const DWORD after = objects();
     Note("GDI objects after: " + std::to_string(after));
-    // Wine 8 answers 0 for every process: nothing to compare there.
-    if (before == 0) {
-        CHECK_TODO_WINE(before > 0);
-        CloseHandle(query);
-        Close(pix);
-        Skip("GetGuiResources counts no GDI objects under Wine");
-    }
     CHECK(after <= before);
     CloseHandle(query);
     Close(pix);
 }
-

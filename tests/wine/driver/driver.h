@@ -213,6 +213,11 @@ std::wstring Deploy(const std::wstring& folder, const Layout& layout = Layout())
 // in the middle of its data, or left out; the program's other resources stay.
 enum class StyleResource { Damaged, Removed };
 void RewriteStyleResource(const std::wstring& exe, StyleResource change);
+// The bytes of WINDOWSCORVANTI in a program file.
+std::string StyleResourceBytes(const std::wstring& exe);
+// Adds an RCDATA resource of that name (a second carried style) to a program
+// file, its other resources left as they are.
+void AddRcData(const std::wstring& exe, const std::wstring& name, const std::string& data);
 
 // --- processes ----------------------------------------------------------------
 
@@ -223,6 +228,11 @@ struct StartOptions {
     std::vector<std::pair<std::wstring, std::wstring>> environment;
     // The working folder; empty: the program's own folder.
     std::wstring directory;
+    // Put on the command line after the program's quoted path.
+    std::wstring arguments;
+    // The program writes where the driver writes (a copy of a test program
+    // running one of its cases in a process of its own).
+    bool shareOutput = false;
 };
 
 // A process the driver started. Every such process belongs to a job that is
@@ -369,6 +379,23 @@ std::wstring MessageBoxText(HWND box);
 std::vector<HWND> VisibleButtons(HWND box);
 // Answers it with Enter, as a person would; Abort unless it goes away.
 void AnswerByEnter(HWND box);
+
+// --- hooks ----------------------------------------------------------------------
+
+// A global hook of a test's hook library while one of these lives: Windows
+// loads the library into every process of the desktop that the hook
+// concerns, PixGen among them, which itself is not changed in any way.
+class GlobalHook {
+public:
+    GlobalHook(const std::wstring& library, int kind, const char* procedure);
+    ~GlobalHook();
+    GlobalHook(const GlobalHook&) = delete;
+    GlobalHook& operator=(const GlobalHook&) = delete;
+
+private:
+    HMODULE library_ = nullptr;
+    HHOOK hook_ = nullptr;
+};
 
 // --- memory of another process ------------------------------------------------
 

@@ -4,6 +4,7 @@
 
 #include <psapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <algorithm>
@@ -135,13 +136,25 @@ Process Process::Start(const std::wstring& program, const StartOptions& options)
         startup.wShowWindow = static_cast<WORD>(options.showState);
     }
     std::wstring commandLine = L"\"" + program + L"\"";
+    if (!options.arguments.empty()) commandLine += L" " + options.arguments;
     const std::wstring directory = options.directory.empty() ? FolderOf(program) : options.directory;
     std::vector<wchar_t> environment = EnvironmentBlock(options.environment);
+    HANDLE output = nullptr;  // an inheritable copy of ours, for the program's output and errors
+    if (options.shareOutput) {
+        std::fflush(stdout);
+        DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(), &output, 0, TRUE,
+                        DUPLICATE_SAME_ACCESS);
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), directory.c_str(),
-                        &startup, &info))
-        throw Abort{"cannot start " + Utf8(program) + " (error " + std::to_string(GetLastError()) + ")"};
+    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, output != nullptr,
+                                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                        directory.c_str(), &startup, &info);
+    const DWORD error = GetLastError();
+    if (output) CloseHandle(output);
+    if (!started) throw Abort{"cannot start " + Utf8(program) + " (error " + std::to_string(error) + ")"};
     if (HANDLE job = KillOnCloseJob()) AssignProcessToJobObject(job, info.hProcess);
     ResumeThread(info.hThread);
     CloseHandle(info.hThread);

@@ -89,4 +89,19 @@ void RewriteStyleResource(const std::wstring& exe, StyleResource change) {
     REQUIRE(icon);
 }
 
+std::string StyleResourceBytes(const std::wstring& exe) {
+    for (const Resource& r : ResourcesOf(exe))
+        if (r.type == L"#10" && r.name == L"WINDOWSCORVANTI") return r.data;
+    throw Abort{"no WINDOWSCORVANTI in " + Utf8(exe)};
+}
+
+void AddRcData(const std::wstring& exe, const std::wstring& name, const std::string& data) {
+    const HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);  // the existing ones stay
+    REQUIRE(update != nullptr);
+    std::string bytes = data;
+    CHECK(UpdateResourceW(update, MAKEINTRESOURCEW(10), name.c_str(), MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL),
+                          bytes.data(), static_cast<DWORD>(bytes.size())));
+    REQUIRE(EndUpdateResourceW(update, FALSE));
+}
+
 }  // namespace pixtest

@@ -216,4 +216,18 @@ HWND FindDescendantByText(HWND parent, const std::wstring& text) {
     return nullptr;
 }
 
+GlobalHook::GlobalHook(const std::wstring& library, int kind, const char* procedure) {
+    library_ = LoadLibraryW(library.c_str());
+    REQUIRE(library_ != nullptr);
+    const auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void (*)()>(GetProcAddress(library_, procedure)));
+    REQUIRE(proc != nullptr);
+    hook_ = SetWindowsHookExW(kind, proc, library_, 0);
+    REQUIRE(hook_ != nullptr);
+}
+
+GlobalHook::~GlobalHook() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (library_) FreeLibrary(library_);
+}
+
 }  // namespace pixtest
