@@ -223,14 +223,19 @@ std::u16string TMemo::TextEnd(int length) const {
     // Straight from the control's own buffer, locked only while the few
     // characters are copied (the control takes no message meanwhile): the
     // area may hold megabytes, and a press must not copy them. The text's
-    // length is checked against the buffer before anything is read.
-    const LockedLocalMemory buffer(reinterpret_cast<HLOCAL>(SendMessageW(handle_, EM_GETHANDLE, 0, 0)));
-    const auto* text = static_cast<const char16_t*>(buffer.Data());
-    const auto end = static_cast<std::size_t>(length);
-    if (!text || length < 0 || buffer.Size() / sizeof(char16_t) <= end || text[end] != u'\0')
-        throw Failure(u"WindowError", u"Cannot read the end of the result area");
+    // length is checked against the buffer before anything is read; a buffer
+    // that does not match (a control that keeps its text elsewhere) gives
+    // way to the whole text, slower but as right.
+    const auto end = static_cast<std::size_t>(length < 0 ? 0 : length);
     const std::size_t count = std::min(end, kTextEndTheRuleReads);
-    return std::u16string(text + end - count, count);
+    {
+        const LockedLocalMemory buffer(reinterpret_cast<HLOCAL>(SendMessageW(handle_, EM_GETHANDLE, 0, 0)));
+        const auto* text = static_cast<const char16_t*>(buffer.Data());
+        if (text && buffer.Size() / sizeof(char16_t) > end && text[end] == u'\0')
+            return std::u16string(text + end - count, count);
+    }
+    const std::u16string whole = WindowText(handle_);
+    return whole.substr(whole.size() - std::min(whole.size(), kTextEndTheRuleReads));
 }
 
 void TMemo::AppendLine(std::u16string_view line) const {

@@ -60,6 +60,9 @@ bool ResultArea::Drawn::operator==(const Drawn& other) const noexcept {
 }
 
 void ResultArea::PaintScrollBar(bool always) {
+    // Nothing shows while the area is hidden (as it is built); its first
+    // WM_NCPAINT paints the bar whole.
+    if (!IsWindowVisible(window_)) return;
     const ScrollBarNow now = ReadScrollBar(window_, GetSystemMetrics(SM_CYVTHUMB));
     const ScrollGeometry& g = now.geometry;
     if (!g.shown) return;

@@ -4,6 +4,7 @@
 // of megabytes) that must lose nothing and crash nothing.
 #include "tests/wine/driver/driver.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -247,8 +248,17 @@ PIX_TEST(HugeFields) {
     ClickGerar(pix);
     const HWND dialog = WaitForMessageBox(pix.process, pix.main, kHugeTimeout);
     if (CHECK(dialog != nullptr)) {
-        const std::wstring message = MessageBoxText(dialog);
-        CHECK(message == L"'" + amount + L"' is not a valid floating point value.");
+        // Read until it holds the whole message: copying a megabyte out of
+        // another process's control can come back empty or short while that
+        // process is still busy with the box (seen under load).
+        const std::wstring expected = L"'" + amount + L"' is not a valid floating point value.";
+        std::wstring message;
+        const bool whole = WaitUntil([&] { return (message = MessageBoxText(dialog)) == expected; }, kHugeTimeout);
+        if (!CHECK(whole)) {
+            const std::size_t tail = std::min<std::size_t>(message.size(), 48);
+            Note("the box holds " + std::to_string(message.size()) + " characters of " +
+                 std::to_string(expected.size()) + ", ending \"" + Utf8(message.substr(message.size() - tail)) + "\"");
+        }
         AnswerByEnter(dialog);
         CHECK(WaitUntil([&] { return MainWindowActive(pix); }, kHugeTimeout));
     }
