@@ -20,9 +20,10 @@ import select
 import socket
 import sys
 import threading
-import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import urlsplit
+
+from mock_bank import end_with_parent
 
 LOCK = threading.Lock()
 RECORD = []
@@ -121,13 +122,6 @@ class Handler(BaseHTTPRequestHandler):
 
     do_GET = forward
     do_POST = forward
-
-
-def end_with_parent():
-    parent = os.getppid()
-    while os.getppid() == parent:
-        time.sleep(1)
-    os._exit(0)
 
 
 def main():

@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bank001/tests/wine/mock_client.h"
-#include "base/core/utf8.h"
+#include "bank001/tests/wine/pixgen_with_bank.h"
 #include "form/core/control_ids.h"
 #include "qr/core/qr_symbol.h"
 #include "win/dpi.h"
@@ -28,11 +27,6 @@ constexpr wchar_t kCaption[] = L"QR Code do Pix";
 constexpr COLORREF kBlack = RGB(0, 0, 0), kWhite = RGB(255, 255, 255);
 constexpr COLORREF kMenuDisabledText = RGB(128, 128, 128);
 
-std::wstring W(const std::string& utf8) {
-    const std::u16string text = pix::utf8::ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
 // A second code for the same charge: another location, so other modules.
 const std::string kOtherEmv = [] {
     std::vector<Field> fields = BankFields("123.45");
@@ -40,64 +34,14 @@ const std::string kOtherEmv = [] {
     return BrCode(fields);
 }();
 
-// The prefix's DPI for the programs started while it lives; 96 again after.
-class LogPixels {
-public:
-    explicit LogPixels(DWORD dpi) {
-        if (!Set(dpi)) throw Abort{"cannot set HKCU\\Control Panel\\Desktop\\LogPixels"};
-    }
-    ~LogPixels() {
-        if (!Set(96)) Note("could not set LogPixels back to 96");
-    }
-    LogPixels(const LogPixels&) = delete;
-    LogPixels& operator=(const LogPixels&) = delete;
-
-private:
-    static bool Set(DWORD dpi) noexcept {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            return false;
-        const LONG set =
-            RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
-        RegCloseKey(key);
-        return set == ERROR_SUCCESS;
-    }
-};
-
 // --- PixGen with the bank library ------------------------------------------------
-
-RecordedPixGen StartWithBank001(const std::wstring& folder) {
-    Layout layout;
-    layout.library = RequiredEnvironment(L"PIX_BANK001");
-    RecordedPixGen pix = StartRecorded(folder, layout);
-    const std::string url = MockUrl();
-    WriteFileBytes(Scratch(folder + L"\\Quelvano.ini"), "[bank001]\r\noauth_url=" + url + "\r\napi_url=" + url + "\r\n");
-    REQUIRE(Responds(pix.main));
-    return pix;
-}
-
-void Fill(const RecordedPixGen& pix) {
-    const std::pair<int, std::string> fields[] = {
-        {ids::edtDeveloperApplicationKey, kAppKey}, {ids::edtClientId, kClientId},
-        {ids::edtClientSecret, kSecret},           {ids::edtConvenio, "3128557"},
-        {ids::edtCodigoSolicitacaoBancoCentral, "12ABC34501DE35"},
-        {ids::edtBoleto, "0000000001"},            {ids::edtValor, "123.45"},
-    };
-    for (const auto& [id, text] : fields) {
-        const std::wstring wide = W(text);
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(pix.Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
-                            kReactTimeout, &ignored);
-        REQUIRE_EQ(Text(pix.Control(id)), wide);
-    }
-}
 
 // A click on Gerar; the result area once the answer is in it.
 void PressGerar(const RecordedPixGen& pix, const std::string& emv) {
     const HWND memo = pix.Control(ids::Memo1);
     REQUIRE(BringToFront(pix.main));
     Click(CenterOf(WindowRect(pix.Control(ids::Button2))));
-    const std::wstring code = W(emv);
+    const std::wstring code = Wide(emv);
     std::size_t count = 0;
     REQUIRE(WaitUntil([&] {
         const std::wstring text = Text(memo);
@@ -369,7 +313,7 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
 PIX_TEST(MenuItemShowsTheCode) {
     MockBank mock;
     RecordedPixGen pix = PixGenWithCode(L"menu", mock);
-    const POINT inCode = ClickIntoText(pix, W(kEmv));
+    const POINT inCode = ClickIntoText(pix, Wide(kEmv));
     const HWND menu = OpenShortcutMenu(pix, inCode);
     const POINT item = LastItem(menu);
     const RECT itemRow{WindowRect(menu).left + 2, item.y - 5, WindowRect(menu).right - 2, item.y + 5};
@@ -380,7 +324,7 @@ PIX_TEST(MenuItemShowsTheCode) {
     CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
     const QrWindow qr = FindQrWindow(pix);
     CHECK(GetWindow(qr.window, GW_OWNER) == pix.main);
-    CHECK_EQ(Text(qr.text), W(kEmv));
+    CHECK_EQ(Text(qr.text), Wide(kEmv));
     CHECK(!IsWindowVisible(qr.message));
     CHECK(IsWindowEnabled(qr.copyImage) && IsWindowEnabled(qr.savePng));
     CHECK_EQ(MeasuredModule(qr), ExpectedModule(kEmv, 96));
@@ -397,23 +341,23 @@ PIX_TEST(MenuItemShowsTheCode) {
 PIX_TEST(CtrlQShowsTheCodeInTheSameWindow) {
     MockBank mock;
     RecordedPixGen pix = PixGenWithCode(L"ctrl-q", mock);
-    const QrWindow first = OpenByCtrlQ(pix, W(kEmv));
-    CHECK_EQ(Text(first.text), W(kEmv));
+    const QrWindow first = OpenByCtrlQ(pix, Wide(kEmv));
+    CHECK_EQ(Text(first.text), Wide(kEmv));
     CaptureForDecoder(first, L"ctrl-q-first", kEmv);
     CloseByEscape(first);
     PressGerar(pix, kOtherEmv);
-    const QrWindow second = OpenByCtrlQ(pix, W(kOtherEmv));
+    const QrWindow second = OpenByCtrlQ(pix, Wide(kOtherEmv));
     CHECK(second.window == first.window);
-    CHECK_EQ(Text(second.text), W(kOtherEmv));
+    CHECK_EQ(Text(second.text), Wide(kOtherEmv));
     CaptureForDecoder(second, L"ctrl-q-second", kOtherEmv);
     // Opened again while it shows, it shows the first code again.
     REQUIRE(BringToFront(pix.main));
-    SetCaretInto(pix, W(kEmv));
+    SetCaretInto(pix, Wide(kEmv));
     PressKey('Q', kControl);
     const QrWindow again = FindQrWindow(pix);
-    CHECK(WaitUntil([&] { return Text(again.text) == W(kEmv); }, kReactTimeout));
+    CHECK(WaitUntil([&] { return Text(again.text) == Wide(kEmv); }, kReactTimeout));
     CHECK(again.window == first.window);
-    CHECK_EQ(Text(again.text), W(kEmv));
+    CHECK_EQ(Text(again.text), Wide(kEmv));
     CaptureForDecoder(again, L"ctrl-q-again", kEmv);
     Close(pix);
 }
@@ -424,7 +368,7 @@ PIX_TEST(CtrlQShowsTheCodeInTheSameWindow) {
 PIX_TEST(KeyboardChoiceAndWaysOut) {
     MockBank mock;
     RecordedPixGen pix = PixGenWithCode(L"keyboard", mock);
-    const POINT inCode = ClickIntoText(pix, W(kEmv));
+    const POINT inCode = ClickIntoText(pix, Wide(kEmv));
     HWND menu = OpenShortcutMenu(pix, inCode);
     PointAt(LastItem(menu));
     PressKey(VK_ESCAPE);
@@ -443,7 +387,7 @@ PIX_TEST(KeyboardChoiceAndWaysOut) {
     PressKey(VK_RETURN);
     CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
     const QrWindow qr = FindQrWindow(pix);
-    CHECK_EQ(Text(qr.text), W(kEmv));
+    CHECK_EQ(Text(qr.text), Wide(kEmv));
     CaptureForDecoder(qr, L"keyboard", kEmv);
     Close(pix);
 }
@@ -453,7 +397,7 @@ PIX_TEST(KeyboardChoiceAndWaysOut) {
 PIX_TEST(FollowsDpiChanges) {
     MockBank mock;
     RecordedPixGen pix = PixGenWithCode(L"dpi-change", mock);
-    const QrWindow qr = OpenByCtrlQ(pix, W(kEmv));
+    const QrWindow qr = OpenByCtrlQ(pix, Wide(kEmv));
     for (const int dpi : {144, 96}) {
         Context context("to " + std::to_string(dpi) + " DPI");
         const RECT proposed = WindowRect(qr.window);
@@ -482,7 +426,7 @@ PIX_TEST(CrispAt144Dpi) {
     const LogPixels pixels(144);
     MockBank mock;
     RecordedPixGen pix = PixGenWithCode(L"dpi-144", mock);
-    const QrWindow qr = OpenByCtrlQ(pix, W(kEmv));
+    const QrWindow qr = OpenByCtrlQ(pix, Wide(kEmv));
     const int module = MeasuredModule(qr);
     CHECK_EQ(module, ExpectedModule(kEmv, 144));
     CHECK_EQ(module * 2, ExpectedModule(kEmv, 96) * 3);
@@ -495,11 +439,11 @@ PIX_TEST(CrispAt144Dpi) {
 PIX_TEST(CopiesCodeAndImage) {
     MockBank mock;
     RecordedPixGen pix = PixGenWithCode(L"copy", mock);
-    const QrWindow qr = OpenByCtrlQ(pix, W(kEmv));
+    const QrWindow qr = OpenByCtrlQ(pix, Wide(kEmv));
     EmptyTheClipboard();
     Click(CenterOf(WindowRect(qr.copyCode)));
-    CHECK(WaitUntil([] { return ClipboardText() == W(kEmv); }, kReactTimeout));
-    CHECK_EQ(ClipboardText(), W(kEmv));
+    CHECK(WaitUntil([] { return ClipboardText() == Wide(kEmv); }, kReactTimeout));
+    CHECK_EQ(ClipboardText(), Wide(kEmv));
     Click(CenterOf(WindowRect(qr.copyImage)));
     CHECK(WaitUntil([] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; }, kReactTimeout));
     const std::string bitmap = ClipboardBitmapFile();
@@ -518,7 +462,7 @@ PIX_TEST(SavesPngWhereAsked) {
     const std::vector<std::wstring> before = FilesIn(program);
     const std::wstring chosen = Scratch(L"chosen");
     REQUIRE(CreateDirectoryW(chosen.c_str(), nullptr));
-    const QrWindow qr = OpenByCtrlQ(pix, W(kEmv));
+    const QrWindow qr = OpenByCtrlQ(pix, Wide(kEmv));
     Click(CenterOf(WindowRect(qr.savePng)));
     const HWND dialog = WaitForSaveDialog(pix);
     REQUIRE(dialog != nullptr);
@@ -566,15 +510,15 @@ PIX_TEST(OtherLinesAndThePlatformsItems) {
 
     // Copy: the code selected by the program's own means, the third item down.
     const std::wstring text = Text(memo);
-    const std::size_t at = text.find(W(kEmv));
+    const std::size_t at = text.find(Wide(kEmv));
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(memo, EM_SETSEL, at, at + W(kEmv).size(), SMTO_ABORTIFHUNG, kReactTimeout, &ignored);
+    SendMessageTimeoutW(memo, EM_SETSEL, at, at + Wide(kEmv).size(), SMTO_ABORTIFHUNG, kReactTimeout, &ignored);
     EmptyTheClipboard();
     menu = OpenShortcutMenu(pix, PointOfCharacter(memo, at + 3));
     for (int i = 0; i < 3; ++i) PressKey(VK_DOWN);
     PressKey(VK_RETURN);
     CHECK(WaitUntil([&] { return !IsWindowVisible(menu); }, kReactTimeout));
-    CHECK(WaitUntil([] { return ClipboardText() == W(kEmv); }, kReactTimeout));
+    CHECK(WaitUntil([] { return ClipboardText() == Wide(kEmv); }, kReactTimeout));
     CHECK(WaitForWindow(pix.process, kCaption, 500) == nullptr);
     // Select All: the item above the separator and "QR Code do Pix".
     menu = OpenShortcutMenu(pix, PointOfCharacter(memo, at + 3));
@@ -600,16 +544,16 @@ PIX_TEST(TooLongForAQrCode) {
     REQUIRE(longCode.size() > pix::qr::kMaxBytes);
     RecordedPixGen pix = StartRecorded(L"too-long");
     const HWND memo = pix.Control(ids::Memo1);
-    const std::wstring text = L"Pix copia e cola:\r\n" + W(longCode) + L"\r\n";
+    const std::wstring text = L"Pix copia e cola:\r\n" + Wide(longCode) + L"\r\n";
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(memo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, kReactTimeout,
                         &ignored);
-    const QrWindow qr = OpenByCtrlQ(pix, W(longCode.substr(0, 40)));
+    const QrWindow qr = OpenByCtrlQ(pix, Wide(longCode.substr(0, 40)));
     CHECK(IsWindowVisible(qr.message));
     CHECK_EQ(Text(qr.message), L"O c\u00f3digo tem " + std::to_wstring(longCode.size()) +
                                    L" bytes: mais do que cabe num QR Code com corre\u00e7\u00e3o de erros de "
                                    L"n\u00edvel M (at\u00e9 2331 bytes).");
-    CHECK_EQ(Text(qr.text), W(longCode));
+    CHECK_EQ(Text(qr.text), Wide(longCode));
     CHECK(IsWindowEnabled(qr.copyCode));
     CHECK(!IsWindowEnabled(qr.copyImage));
     CHECK(!IsWindowEnabled(qr.savePng));

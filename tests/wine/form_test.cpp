@@ -186,32 +186,6 @@ void SetText(HWND window, const std::wstring& text) {
     SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// The prefix's DPI for the programs started while it lives; 96 again after.
-class LogPixels {
-public:
-    explicit LogPixels(DWORD dpi) {
-        if (!Set(dpi)) throw Abort{"cannot set HKCU\\Control Panel\\Desktop\\LogPixels"};
-    }
-    // Never throws: a failure here is reported, and the next test that needs
-    // 96 DPI will see it.
-    ~LogPixels() {
-        if (!Set(96)) Note("could not set LogPixels back to 96");
-    }
-    LogPixels(const LogPixels&) = delete;
-    LogPixels& operator=(const LogPixels&) = delete;
-
-private:
-    static bool Set(DWORD dpi) noexcept {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            return false;
-        const LONG set = RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                                        sizeof dpi);
-        RegCloseKey(key);
-        return set == ERROR_SUCCESS;
-    }
-};
-
 // --- checking the geometry --------------------------------------------------------------
 
 // Every control where the table puts it at this DPI, for the client area the

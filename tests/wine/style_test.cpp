@@ -624,30 +624,6 @@ PIX_TEST(Labels) {
     Close(pix);
 }
 
-namespace {
-
-// The prefix's DPI for the programs started while it lives; 96 again after.
-class LogPixels {
-public:
-    explicit LogPixels(DWORD dpi) { Set(dpi); }
-    ~LogPixels() { Set(96); }
-    LogPixels(const LogPixels&) = delete;
-    LogPixels& operator=(const LogPixels&) = delete;
-
-private:
-    static void Set(DWORD dpi) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            throw Abort{"cannot open HKCU\\Control Panel\\Desktop"};
-        const LONG set = RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                                        sizeof dpi);
-        RegCloseKey(key);
-        if (set != ERROR_SUCCESS) throw Abort{"cannot set LogPixels"};
-    }
-};
-
-}  // namespace
-
 // Created at 144 DPI the frame's measures, the fields' borders and the
 // buttons scale by the form's rounding; a change of DPI reported to the
 // window takes the frame back to 96 DPI.

@@ -5,8 +5,7 @@
 #include <string>
 
 #include "bank001/core/text.h"
-#include "base/core/utf8.h"
-#include "bank001/tests/wine/mock_client.h"
+#include "bank001/tests/wine/pixgen_with_bank.h"
 #include "form/core/control_ids.h"
 
 using namespace pixtest;
@@ -14,37 +13,6 @@ using namespace bank001::testing;
 namespace ids = pix::ids;
 
 namespace {
-
-std::wstring W(const std::string& utf8) {
-    const std::u16string text = pix::utf8::ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
-// PixGen started with the bank 001 library and its Quelvano.ini aimed at the mock.
-RecordedPixGen StartWithBank001(const std::wstring& folder, Layout layout = Layout()) {
-    layout.library = RequiredEnvironment(L"PIX_BANK001");
-    RecordedPixGen pix = StartRecorded(folder, layout);
-    const std::string url = MockUrl();
-    WriteFileBytes(Scratch(folder + L"\\Quelvano.ini"), "[bank001]\r\noauth_url=" + url + "\r\napi_url=" + url + "\r\n");
-    REQUIRE(Responds(pix.main));
-    return pix;
-}
-
-void Fill(const RecordedPixGen& pix) {
-    const std::pair<int, std::string> fields[] = {
-        {ids::edtDeveloperApplicationKey, kAppKey}, {ids::edtClientId, kClientId},
-        {ids::edtClientSecret, kSecret},           {ids::edtConvenio, "3128557"},
-        {ids::edtCodigoSolicitacaoBancoCentral, "12ABC34501DE35"},
-        {ids::edtBoleto, "0000000001"},            {ids::edtValor, "123.45"},
-    };
-    for (const auto& [id, text] : fields) {
-        const std::wstring wide = W(text);
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(pix.Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
-                            kReactTimeout, &ignored);
-        REQUIRE_EQ(Text(pix.Control(id)), wide);
-    }
-}
 
 // A click on Gerar as a person makes it; the result area once it has grown.
 std::wstring PressGerar(const RecordedPixGen& pix) {
@@ -66,7 +34,7 @@ PIX_TEST(GerarAppendsTheCode) {
     Fill(pix);
     const std::wstring added = PressGerar(pix);
     // The code on a line of its own, then the txid and the location, then the empty line.
-    const std::wstring expected = W(std::string("Pix copia e cola do boleto ") + kNossoNumero + ":\r\n" + kEmv +
+    const std::wstring expected = Wide(std::string("Pix copia e cola do boleto ") + kNossoNumero + ":\r\n" + kEmv +
                                     "\r\nTxId: BOLETO31285570000000001DATA21122021\r\n"
                                     "Location: qrcodepix-h.bb.com.br/pix/v2/cobv/9b8a7c6d\r\n\r\n");
     CHECK_EQ(added, expected);
@@ -84,7 +52,7 @@ PIX_TEST(GerarAppendsTheBanksMessage) {
     RecordedPixGen pix = StartWithBank001(L"gerar-error");
     Fill(pix);
     CHECK_EQ(PressGerar(pix),
-             W("Erro: o banco recusou o pedido (HTTP 400): Nosso número não cadastrado. (código 4874915). "
+             Wide("Erro: o banco recusou o pedido (HTTP 400): Nosso número não cadastrado. (código 4874915). "
                "Providência: Registre o boleto antes.\r\n\r\n"));
     Close(pix);
 }
@@ -134,7 +102,7 @@ PIX_TEST(PlantedSystemLibrariesStayUnloaded) {
     RecordedPixGen pix = StartWithBank001(L"gerar-planted", layout);
     Fill(pix);
     const std::wstring added = PressGerar(pix);
-    CHECK_EQ(added.substr(0, added.find(L"\r\n")), W(std::string("Pix copia e cola do boleto ") + kNossoNumero + ":"));
+    CHECK_EQ(added.substr(0, added.find(L"\r\n")), Wide(std::string("Pix copia e cola do boleto ") + kNossoNumero + ":"));
     Close(pix);
     const std::wstring folder = FolderOf(pix.record);
     CHECK(!FileExists(JoinPath(folder, L"winhttp.dll.loaded")));

@@ -464,6 +464,18 @@ private:
 
 std::string ShowColor(COLORREF color);
 
+// The prefix's DPI (HKCU\Control Panel\Desktop\LogPixels) for the programs
+// started while it lives; 96 again after. Abort when it cannot be set; the
+// destructor never throws: a failure to set it back is noted, and the next
+// case that needs 96 DPI sees it.
+class LogPixels {
+public:
+    explicit LogPixels(DWORD dpi);
+    ~LogPixels();
+    LogPixels(const LogPixels&) = delete;
+    LogPixels& operator=(const LogPixels&) = delete;
+};
+
 // --- the recording Quelvano.dll -------------------------------------------------
 
 struct RecordedText {

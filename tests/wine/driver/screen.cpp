@@ -95,4 +95,23 @@ std::string ShowColor(COLORREF color) {
     return text;
 }
 
+namespace {
+bool SetLogPixels(DWORD dpi) noexcept {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    const LONG set = RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+}
+}  // namespace
+
+LogPixels::LogPixels(DWORD dpi) {
+    if (!SetLogPixels(dpi)) throw Abort{"cannot set HKCU\\Control Panel\\Desktop\\LogPixels"};
+}
+
+LogPixels::~LogPixels() {
+    if (!SetLogPixels(96)) Note("could not set LogPixels back to 96");
+}
+
 }  // namespace pixtest
