@@ -18,13 +18,7 @@ namespace {
 
 constexpr wchar_t kPanelClass[] = L"TPanel";
 
-std::u16string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return std::u16string(U16(text));
-}
+std::u16string TextOf(HWND window) { return std::u16string(U16(WindowText(window))); }
 
 RECT WindowRectOf(HWND window) {
     RECT r{};
@@ -56,7 +50,7 @@ void FitHeightToFont(HWND window, HFONT font) {
 
 // A label is as wide and as high as its caption in its own font.
 void FitToText(HWND window) {
-    const std::wstring text = W(WindowText(window));
+    const std::wstring text = WindowText(window);
     const auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     WindowDC dc(window);
     SelectedObject selected(dc.Get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
@@ -201,7 +195,7 @@ void TEdit::Create(const ControlParams& params) {
     FitHeightToFont(handle_, params.font);
 }
 
-std::u16string TEdit::Text() const { return WindowText(handle_); }
+std::u16string TEdit::Text() const { return TextOf(handle_); }
 
 void TEdit::FocusFromKeyboard() const {
     SetFocus(handle_);
@@ -234,7 +228,7 @@ std::u16string TMemo::TextEnd(int length) const {
         if (text && buffer.Size() / sizeof(char16_t) > end && text[end] == u'\0')
             return std::u16string(text + end - count, count);
     }
-    const std::u16string whole = WindowText(handle_);
+    const std::u16string whole = TextOf(handle_);
     return whole.substr(whole.size() - std::min(whole.size(), kTextEndTheRuleReads));
 }
 

@@ -1,6 +1,5 @@
 #include "form/main_form.h"
 
-#include <algorithm>
 #include <string>
 
 #include "base/core/failure.h"
@@ -16,7 +15,6 @@ namespace ids = pix::ids;
 namespace layout = pix::layout;
 
 constexpr wchar_t kFormClass[] = L"TForm1";
-constexpr wchar_t kFontFace[] = L"Tahoma";
 // 21 December 2021 16:11:57.851, on every run.
 constexpr double kInitialVencimento = 44551 + 0.6749751273164293;
 bool IsTabStop(HWND window) {
@@ -131,16 +129,7 @@ void TForm1::ScaleControls(int fromDpi, int toDpi) {
 }
 
 pix::UniqueFont TForm1::CreateFormFont() const {
-    LOGFONTW font{};
-    font.lfHeight = -fontHeight_;
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    font.lfQuality = DEFAULT_QUALITY;
-    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    std::copy(std::begin(kFontFace), std::end(kFontFace), font.lfFaceName);
-    pix::UniqueFont created(CreateFontIndirectW(&font));
+    pix::UniqueFont created = pix::CreateProgramFont(fontHeight_);
     if (!created) throw pix::Failure(u"WindowError", u"Cannot create the form's font");
     return created;
 }
@@ -164,15 +153,7 @@ void TForm1::LayOutDockedControls() {
 }
 
 void TForm1::SetClientSize(layout::Size size) {
-    // Whatever the frame is (its metrics depend on the DPI and the style),
-    // the outer size changes by what the client area lacks, if anything.
-    RECT window{}, client{};
-    GetWindowRect(Handle(), &window);
-    GetClientRect(Handle(), &client);
-    if (client.right == size.width && client.bottom == size.height) return;
-    const int width = window.right - window.left + size.width - client.right;
-    const int height = window.bottom - window.top + size.height - client.bottom;
-    SetWindowPos(Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    pix::SetClientAreaSize(Handle(), size.width, size.height);
 }
 
 // --- focus and keys ------------------------------------------------------------

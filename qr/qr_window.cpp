@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <iterator>
 
 #include "base/core/dpi.h"
 #include "base/core/failure.h"
@@ -19,7 +18,6 @@ namespace pix::qr {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TQrCodeForm";
-constexpr wchar_t kFontFace[] = L"Tahoma";
 constexpr int kDesignFontHeight = 11;
 // Posted to itself after a change of DPI: by then the frame has its new
 // measures too, and the client area can be sized again.
@@ -110,12 +108,7 @@ HWND TQrWindow::CreateChild(const wchar_t* className, const char16_t* text, DWOR
 }
 
 void TQrWindow::ApplyDpi() {
-    LOGFONTW font{};
-    font.lfHeight = -dpi::FromDesign(kDesignFontHeight, dpi_);
-    font.lfWeight = FW_NORMAL;
-    font.lfCharSet = DEFAULT_CHARSET;
-    std::copy(std::begin(kFontFace), std::end(kFontFace), font.lfFaceName);
-    UniqueFont created(CreateFontIndirectW(&font));
+    UniqueFont created = CreateProgramFont(dpi::FromDesign(kDesignFontHeight, dpi_));
     if (!created) throw Failure(u"WindowError", u"Cannot create the QR Code window's font");
     for (const HWND child : {text_, message_, buttons_[0], buttons_[1], buttons_[2]})
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(created.Get()), TRUE);
@@ -148,14 +141,7 @@ void TQrWindow::Arrange() {
     place(text_, layout_.text);
     place(message_, layout_.picture);
     for (int i = 0; i < 3; ++i) place(buttons_[i], layout_.buttons[i]);
-    // Whatever the frame is (the style's or the platform's), the outer size
-    // changes by what the client area lacks.
-    RECT window{}, client{};
-    GetWindowRect(Handle(), &window);
-    GetClientRect(Handle(), &client);
-    SetWindowPos(Handle(), nullptr, 0, 0, window.right - window.left + layout_.clientWidth - client.right,
-                 window.bottom - window.top + layout_.clientHeight - client.bottom,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetClientAreaSize(Handle(), layout_.clientWidth, layout_.clientHeight);
 }
 
 void TQrWindow::CenterOnOwner() {

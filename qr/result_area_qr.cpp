@@ -10,6 +10,7 @@
 #include "qr/core/pix_line.h"
 #include "qr/core/qr_texts.h"
 #include "win/guard.h"
+#include "win/window.h"
 
 namespace pix::qr {
 
@@ -21,12 +22,6 @@ constexpr wchar_t kMenuWindowClass[] = L"#32768";
 constexpr WPARAM kCtrlQCharacter = 0x11;
 
 bool Pressed(int key) { return GetKeyState(key) < 0; }
-
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
 
 }  // namespace
 
@@ -121,7 +116,7 @@ private:
             MenuSession* const session = open_;
             Guarded([&] {
                 if (session->menu_ || session->watched_ || create->hwndParent != session->area_ ||
-                    ClassOf(window) != kMenuWindowClass)
+                    WindowClassName(window) != kMenuWindowClass)
                     return;
                 if (SetWindowSubclass(window, &MenuWindowProc, kSubclassId, reinterpret_cast<DWORD_PTR>(session)))
                     session->watched_ = window;
@@ -245,11 +240,7 @@ LRESULT TResultAreaQrCode::ShowShortcutMenu(WPARAM wParam, LPARAM lParam) {
 std::optional<std::u16string> TResultAreaQrCode::CodeAtSelection() const {
     DWORD start = 0, end = 0;
     SendMessageW(area_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    const int length = GetWindowTextLengthW(area_);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(area_, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return PixCodeAt(U16(text), start, end);
+    return PixCodeAt(U16(WindowText(area_)), start, end);
 }
 
 }  // namespace pix::qr

@@ -3,6 +3,7 @@
 #include "base/handles.h"
 #include "style/engine.h"
 #include "style/paint.h"
+#include "win/window.h"
 
 namespace pix::style {
 

@@ -12,6 +12,7 @@
 #include "style/scroll_bar.h"
 #include "win/dpi.h"
 #include "win/guard.h"
+#include "win/window.h"
 
 namespace pix::style {
 
@@ -23,16 +24,10 @@ thread_local TStyleEngine* hookOwner = nullptr;
 
 constexpr UINT_PTR kSubclassId = 0x5354594C;  // "STYL"
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
 bool IsOwnClass(HWND window) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    return GetClassInfoExW(GetModuleHandleW(nullptr), ClassOf(window).c_str(), &wc) != FALSE;
+    return GetClassInfoExW(GetModuleHandleW(nullptr), WindowClassName(window).c_str(), &wc) != FALSE;
 }
 
 LRESULT CALLBACK SubclassProc(HWND, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
@@ -64,7 +59,7 @@ TStyleEngine::~TStyleEngine() {
 }
 
 std::unique_ptr<SkinnedWindow> TStyleEngine::SkinFor(HWND window, const CREATESTRUCTW& create) {
-    const std::wstring className = ClassOf(window);
+    const std::wstring className = WindowClassName(window);
     if (!(create.style & WS_CHILD)) {
         if (className == L"#32768") return std::make_unique<MenuWindow>(*this, window);  // a pop-up menu
         // Top-level windows with a caption: the program's own, and the

@@ -11,6 +11,7 @@
 #include "style/engine.h"
 #include "style/field.h"
 #include "style/paint.h"
+#include "win/window.h"
 #include "win/dpi.h"
 
 namespace pix::style {

@@ -40,11 +40,4 @@ void DrawChevron(HDC dc, const RECT& area, int width, int height, int line, bool
     }
 }
 
-std::wstring WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
-    return text;
-}
-
 }  // namespace pix::style

@@ -29,6 +29,4 @@ Color Blend(Color over, Color under, int percent) noexcept;
 // strokes `line` wide.
 void DrawChevron(HDC dc, const RECT& area, int width, int height, int line, bool up, Color c);
 
-std::wstring WindowText(HWND window);
-
 }  // namespace pix::style

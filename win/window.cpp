@@ -1,5 +1,8 @@
 #include "win/window.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "win/guard.h"
 
 namespace pix {
@@ -14,6 +17,43 @@ void TWindow::DestroyHandle() noexcept {
     // Detach first: a half-destroyed object must not see its own teardown.
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     window_.Reset();
+}
+
+std::wstring WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+std::wstring WindowClassName(HWND window) {
+    wchar_t name[256] = {};  // the longest class name there is
+    const int copied = GetClassNameW(window, name, 256);
+    return std::wstring(name, static_cast<std::size_t>(copied > 0 ? copied : 0));
+}
+
+void SetClientAreaSize(HWND window, int width, int height) {
+    RECT outer{}, client{};
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    if (client.right == width && client.bottom == height) return;
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + width - client.right,
+                 outer.bottom - outer.top + height - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+UniqueFont CreateProgramFont(int height) {
+    static constexpr wchar_t kFace[] = L"Tahoma";
+    LOGFONTW font{};
+    font.lfHeight = -height;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = DEFAULT_QUALITY;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    std::copy(std::begin(kFace), std::end(kFace), font.lfFaceName);
+    return UniqueFont(CreateFontIndirectW(&font));
 }
 
 void EnsureWindowClass(const WindowClass& windowClass, WNDPROC procedure) {

@@ -15,6 +15,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "base/handles.h"
 
 namespace pix {
@@ -38,6 +40,19 @@ struct WindowParams {
 // already: the one place where the program registers a class. A failure to
 // register is a failure (the window could not be built).
 void EnsureWindowClass(const WindowClass& windowClass, WNDPROC procedure);
+
+// A window's text, whole, and the name of its class.
+std::wstring WindowText(HWND window);
+std::wstring WindowClassName(HWND window);
+
+// Gives a top-level window the client area asked for, whatever its frame is
+// (the style's or the platform's, at any DPI): the outer size changes by
+// what the client area lacks, if anything.
+void SetClientAreaSize(HWND window, int width, int height);
+
+// The program's one face (Tahoma) at a character height in pixels; empty
+// when it cannot be made.
+UniqueFont CreateProgramFont(int height);
 
 class TWindow {
 public:

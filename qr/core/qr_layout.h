@@ -2,15 +2,11 @@
 // the window measures its texts and applies what this gives.
 #pragma once
 
+#include "base/core/box.h"
+
 namespace pix::qr {
 
-// Edges in the window's client coordinates.
-struct Box {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    constexpr int Width() const noexcept { return right - left; }
-    constexpr int Height() const noexcept { return bottom - top; }
-};
-
+// The boxes are in the window's client coordinates.
 struct QrWindowLayout {
     int clientWidth = 0, clientHeight = 0;
     Box picture;     // the QR Code and its quiet zone, or the message where there is none

@@ -3,19 +3,10 @@
 // relative to the window's top-left corner.
 #pragma once
 
+#include "base/core/box.h"
 #include "style/core/look.h"
 
 namespace pix::style {
-
-struct Box {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    constexpr int Width() const noexcept { return right - left; }
-    constexpr int Height() const noexcept { return bottom - top; }
-    constexpr bool Contains(int x, int y) const noexcept { return x >= left && x < right && y >= top && y < bottom; }
-};
-constexpr bool operator==(const Box& a, const Box& b) noexcept {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 // The frame's measures at one DPI, each by the form's one rounding rule.
 struct FrameMetrics {

@@ -8,6 +8,7 @@
 namespace {
 
 using namespace pix::style;
+using pix::Box;
 
 FrameLook HouseFrame() {
     std::ifstream in(PIX_STYLE_SOURCE);
